@@ -1,0 +1,3 @@
+#include "app/player.h"
+
+int main() { return runPlayer(); }

@@ -1,0 +1,10 @@
+// Everything the player prints goes through here: its own messages (UTF-8 in the source, converted
+// for the console) and names or numbers, which are written as they are.
+#pragma once
+
+#include <string_view>
+
+void printText(std::string_view utf8);
+void printBytes(std::string_view bytes);
+// printf-style formatting for ASCII formats whose %s arguments are names or paths.
+[[gnu::format(printf, 1, 2)]] void printFormat(const char* format, ...);

@@ -1,0 +1,84 @@
+// One buffered stream over standard input, shared by every platform: words, single bytes and the
+// "is a command waiting" test all read from the same buffer, so words typed on one line are taken
+// one after another by whatever reads next.
+#include <array>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "platform/stdin_source.h"
+
+namespace platform {
+namespace {
+
+std::array<char, 4096> buffer;
+std::size_t head = 0;  // next unread byte
+std::size_t tail = 0;  // one past the last buffered byte
+bool ended = false;    // end of input seen
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// Refills the buffer when it is empty; false at end of input.
+bool fill() {
+    if (head < tail) return true;
+    if (ended) return false;
+    head = tail = 0;
+    tail = detail::stdinRead(buffer.data(), buffer.size());
+    if (tail == 0) ended = true;
+    return tail > 0;
+}
+
+bool bufferedNonBlank() {
+    for (std::size_t k = head; k < tail; ++k)
+        if (!isBlank(buffer[k])) return true;
+    return false;
+}
+
+}  // namespace
+
+bool readWord(char* buf, std::size_t size) {
+    flushOutput();
+    for (;;) {  // skip leading blanks and line ends
+        if (!fill()) return false;
+        if (!isBlank(buffer[head])) break;
+        ++head;
+    }
+    std::size_t length = 0;
+    while (fill() && !isBlank(buffer[head])) {
+        if (length + 1 < size) buf[length++] = buffer[head];
+        ++head;  // bytes past the buffer's room are dropped with the word
+    }
+    if (size > 0) buf[length] = '\0';
+    return true;
+}
+
+int readChar() {
+    flushOutput();
+    if (!fill()) return -1;
+    return static_cast<unsigned char>(buffer[head++]);
+}
+
+bool inputWaiting() {
+    if (bufferedNonBlank()) return true;
+    if (ended) return true;
+    if (!detail::stdinReady()) return false;
+    // Keep one leftover blank (a line end may still answer a final single-byte read), then take
+    // what is ready without waiting.
+    if (head < tail) {
+        buffer[0] = buffer[tail - 1];
+        head = 0;
+        tail = 1;
+    } else {
+        head = tail = 0;
+    }
+    std::size_t got = detail::stdinRead(buffer.data() + tail, buffer.size() - tail);
+    if (got == 0) {
+        ended = true;
+        return true;
+    }
+    tail += got;
+    return bufferedNonBlank();
+}
+
+}  // namespace platform

@@ -1,0 +1,76 @@
+// The thin layer over the operating system. The player calls only these plain functions; CMake
+// links one implementation (POSIX or Windows), and the tests link a fake with a virtual clock,
+// scripted input and an in-memory directory tree.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// ---- Clock --------------------------------------------------------------------------------
+// Calendar seconds. Kept 64-bit everywhere so that stamps stay right past 2038.
+std::int64_t clockSeconds();
+void sleepMs(int milliseconds);
+
+// ---- Random numbers (the shuffle pick) ------------------------------------------------------
+void seedRandom(std::uint32_t seed);
+int randomNumber();  // 0 .. RAND_MAX of the platform
+
+// ---- Input: one buffered stream over standard input ---------------------------------------
+// Every read flushes the output first, so the prompt in front of it is always visible.
+
+// Reads one white-space-delimited word into buf (size bytes with the terminating zero). Leading
+// blanks and line ends are skipped; a longer word is cut to the buffer and the rest of it is
+// discarded. Whatever follows the word stays for the next read. False at end of input.
+bool readWord(char* buf, std::size_t size);
+
+// Reads one byte; -1 at end of input.
+int readChar();
+
+// True when a command can be read without waiting for the user: unread non-blank input is
+// buffered, or standard input has bytes or end-of-file ready. A leftover line end alone is not.
+bool inputWaiting();
+
+// ---- Output ---------------------------------------------------------------------------------
+// The player's own messages, written in the source as UTF-8; converted to the console's
+// character set (code page 932 on Windows and in Shift_JIS locales).
+void writeText(std::string_view utf8);
+// File names, paths and plain ASCII: written exactly as they are.
+void writeBytes(std::string_view bytes);
+void flushOutput();
+
+// ---- Directories ------------------------------------------------------------------------------
+constexpr std::size_t kNameBytes = 256;
+using NameSlot = std::array<char, kNameBytes>;
+
+enum class NamePattern {
+    Mp3Files,         // names ending in .mp3, letters compared without regard to case
+    NamesWithoutDot,  // names without any '.', plus "." and ".."
+};
+
+// Stores up to out.size() names of the current directory that match pattern, each zero-terminated,
+// in the platform's order (on POSIX: sorted by name with ASCII letters upper-cased, the order of
+// the Windows file system). Names longer than 255 bytes are skipped. Returns the number stored,
+// or -1 when the directory can't be searched.
+int findNames(NamePattern pattern, std::span<NameSlot> out);
+
+// Makes path the current directory; true on success.
+bool enterDirectory(const char* path);
+// The whole current directory path, however long; empty when it can't be read.
+std::string currentDirectory();
+
+// ---- Console window ---------------------------------------------------------------------------
+using WindowHandle = void*;
+// The window of the console we run in (the play's notification window); null where there is none.
+WindowHandle findConsoleWindow();
+
+// ---- Process ----------------------------------------------------------------------------------
+// Ends the process with status, flushing output first.
+[[noreturn]] void exitProcess(int status);
+
+}  // namespace platform

@@ -1,0 +1,15 @@
+// The two primitives under the shared input buffer; each platform (and the test fake) has its own.
+#pragma once
+
+#include <cstddef>
+
+namespace platform::detail {
+
+// Reads up to size bytes of standard input, waiting until at least one is there.
+// Returns the number read; 0 at end of input (or on an error, which ends input just the same).
+std::size_t stdinRead(char* buf, std::size_t size);
+
+// True when stdinRead would return at once: bytes or end of input are ready.
+bool stdinReady();
+
+}  // namespace platform::detail
