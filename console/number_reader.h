@@ -4,6 +4,6 @@
 #include <cstdint>
 
 // Reads one word and returns the number at its start (an optional sign, then digits); a word that
-// holds no number counts as 0. Values are held far from overflow (at most 12 digits are kept).
+// holds no number counts as 0. Values are held at a trillion, far from any overflow.
 // Ends the process with status 1 at the end of input.
 std::int64_t readNumber();

@@ -37,6 +37,11 @@ bool bufferedNonBlank() {
 
 }  // namespace
 
+void detail::resetInput() {
+    head = tail = 0;
+    ended = false;
+}
+
 bool readWord(char* buf, std::size_t size) {
     flushOutput();
     for (;;) {  // skip leading blanks and line ends

@@ -12,4 +12,7 @@ std::size_t stdinRead(char* buf, std::size_t size);
 // True when stdinRead would return at once: bytes or end of input are ready.
 bool stdinReady();
 
+// Forgets everything buffered (the test fake starts each scenario afresh).
+void resetInput();
+
 }  // namespace platform::detail

@@ -1,0 +1,40 @@
+// Standard output. The player's messages follow the locale's character set: code page 932 bytes
+// in a Shift_JIS locale, UTF-8 (as written in the source) everywhere else.
+#include <langinfo.h>
+
+#include <clocale>
+#include <cstdio>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/posix/text_conversion.h"
+
+namespace platform {
+namespace {
+
+// Asks the user's locale for its codeset once. Only the character type category is looked at,
+// and it is put back afterwards, so number formatting and the rest of the C library stay in the
+// "C" locale.
+bool localeWantsCodePage932() {
+    std::string previous = std::setlocale(LC_CTYPE, nullptr);
+    bool wanted = false;
+    if (std::setlocale(LC_CTYPE, "") != nullptr) wanted = posix::isCodePage932(nl_langinfo(CODESET));
+    std::setlocale(LC_CTYPE, previous.c_str());
+    return wanted;
+}
+
+}  // namespace
+
+void writeText(std::string_view utf8) {
+    static const bool codePage932 = localeWantsCodePage932();
+    if (codePage932)
+        writeBytes(posix::convertFromUtf8(utf8, "CP932"));
+    else
+        writeBytes(utf8);
+}
+
+void writeBytes(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stdout); }
+
+void flushOutput() { std::fflush(stdout); }
+
+}  // namespace platform

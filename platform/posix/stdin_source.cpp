@@ -1,0 +1,33 @@
+// Standard input as raw bytes: a terminal, a pipe or a file, read through the file descriptor so
+// that the shared buffer above it is the only buffer.
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/stdin_source.h"
+
+namespace platform::detail {
+
+std::size_t stdinRead(char* buf, std::size_t size) {
+    for (;;) {
+        ssize_t got = ::read(STDIN_FILENO, buf, size);
+        if (got >= 0) return static_cast<std::size_t>(got);
+        if (errno != EINTR) return 0;  // an error ends input like end-of-file does
+    }
+}
+
+bool stdinReady() {
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    for (;;) {
+        int result = ::poll(&input, 1, 0);
+        if (result > 0) break;
+        if (result == 0) return false;
+        if (errno != EINTR) return true;  // let the read find out, and end input if it fails
+    }
+    // Hang-up, error or a closed descriptor are ready too: the read then reports end of input,
+    // so the player never keeps waiting for a word that can't come.
+    return (input.revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
+}  // namespace platform::detail

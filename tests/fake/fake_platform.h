@@ -1,0 +1,69 @@
+// The platform and sound service the unit tests run the player on: a virtual clock that moves only
+// when the player sleeps or waits for input, scripted input, an in-memory directory tree, and a
+// record of every device call.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace fake {
+
+// Thrown by platform::exitProcess so that a scenario can look at the status.
+struct ProcessExit {
+    int status;
+};
+
+// The virtual clock starts here (calendar seconds), far from 0 so that no stamp is mistaken
+// for "not paused".
+constexpr std::int64_t kEpochSeconds = 1'700'000'000;
+
+// Forgets everything: clock back to the epoch, no input, an empty tree with only "/", no output,
+// no device calls, no device open.
+void reset();
+
+// ---- Clock ----
+std::int64_t nowMs();  // milliseconds since the epoch of the scenario
+void advanceMs(std::int64_t ms);
+
+// ---- Input ----
+// text becomes readable at virtual time atMs; a read that finds nothing ready waits (moves the
+// clock) until the next piece. After the last piece comes end of input.
+void typeAt(std::int64_t atMs, const std::string& text);
+void type(const std::string& text);  // readable at once
+
+// ---- Output ----
+const std::string& output();
+void clearOutput();
+
+// ---- Random numbers: returned in turn, then 0 ----
+void setRandom(std::vector<int> values);
+std::uint32_t lastSeed();
+
+// ---- Directories (absolute paths with '/') ----
+void addDirectory(const std::string& path);
+void addFile(const std::string& path);  // parents are created as needed
+void makeUnsearchable(const std::string& path);
+std::string currentDirectory();
+
+// ---- Device ----
+struct DeviceCall {
+    std::int64_t atMs;    // virtual time of the call
+    std::string what;     // "open", "play", "pause", "resume", "close", "length"
+    std::uint32_t id;     // device id the call names (for open: the id handed back)
+    std::string name;     // open: element name; others: the name of the device's file
+    std::string type;     // open: device type
+    std::uint32_t fromMs; // play: start position
+};
+const std::vector<DeviceCall>& deviceCalls();
+// Length reported for an element name; files without one report 180 s.
+void setLengthMs(const std::string& name, std::uint32_t ms);
+// Names of the files played, in order, with their start positions in whole seconds ("a.mp3@0").
+std::vector<std::string> plays();
+
+// Runs body (the player, or a part of it), turning a fake process end into its status.
+// Returns body's own result when it returns normally.
+int run(const std::function<int()>& body);
+
+}  // namespace fake
