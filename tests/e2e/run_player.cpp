@@ -1,0 +1,144 @@
+#include "tests/e2e/run_player.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+
+namespace e2e {
+namespace fs = std::filesystem;
+
+TempTree::TempTree() {
+    std::string pattern = (fs::temp_directory_path() / "quavelin-e2e-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    root_ = pattern;
+}
+
+TempTree::~TempTree() {
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+}
+
+void TempTree::addFile(const fs::path& relative) const {
+    fs::create_directories((root_ / relative).parent_path());
+    std::ofstream(root_ / relative).flush();
+}
+
+void TempTree::addDirectory(const fs::path& relative) const { fs::create_directories(root_ / relative); }
+
+namespace {
+
+std::vector<std::string> environmentWith(const std::vector<std::string>& extra) {
+    std::vector<std::string> env = {"LC_ALL=C", "SDL_AUDIODRIVER=dummy"};
+    for (const char* kept : {"PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+        if (const char* value = std::getenv(kept)) env.push_back(std::string(kept) + "=" + value);
+    for (const std::string& entry : extra) {
+        std::string name = entry.substr(0, entry.find('=') + 1);
+        std::erase_if(env, [&](const std::string& e) { return e.starts_with(name); });
+        env.push_back(entry);
+    }
+    return env;
+}
+
+// Takes what a pipe from the player holds; closes it at its end.
+void drain(int& fd, std::string& text) {
+    std::array<char, 4096> chunk{};
+    ssize_t n = ::read(fd, chunk.data(), chunk.size());
+    if (n > 0) {
+        text.append(chunk.data(), static_cast<std::size_t>(n));
+    } else if (n == 0 || errno != EINTR) {
+        ::close(fd);
+        fd = -1;
+    }
+}
+
+}  // namespace
+
+Run runPlayer(const fs::path& workdir, const std::string& input, const std::vector<std::string>& env,
+              int timeoutSeconds) {
+    // The input is written at once, before the player reads; a pipe holds 64 KiB.
+    if (input.size() > 60'000) throw std::invalid_argument("input too long for one pipe");
+    std::vector<std::string> envStrings = environmentWith(env);
+    std::vector<char*> envp;
+    for (std::string& entry : envStrings) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::string binary = QUAVELIN_BINARY;
+    std::array<char*, 2> argv = {binary.data(), nullptr};
+    std::string dir = workdir.string();
+
+    std::array<int, 2> in{}, out{}, err{};
+    if (::pipe2(in.data(), O_CLOEXEC) != 0 || ::pipe2(out.data(), O_CLOEXEC) != 0 ||
+        ::pipe2(err.data(), O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe failed");
+    pid_t pid = ::fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {  // only async-signal-safe calls from here on
+        ::signal(SIGPIPE, SIG_DFL);
+        // A pipe end may already be the descriptor it should become (when the test runs with
+        // standard input closed); it must then only stay open across exec.
+        auto attach = [](int fd, int target) {
+            if (fd == target)
+                ::fcntl(fd, F_SETFD, 0);
+            else
+                ::dup2(fd, target);
+        };
+        attach(in[0], STDIN_FILENO);
+        attach(out[1], STDOUT_FILENO);
+        attach(err[1], STDERR_FILENO);
+        if (::chdir(dir.c_str()) != 0) ::_exit(126);
+        ::execve(binary.c_str(), argv.data(), envp.data());
+        ::_exit(127);
+    }
+    ::close(in[0]);
+    ::close(out[1]);
+    ::close(err[1]);
+
+    // A player that has already ended makes the write fail with EPIPE rather than end the test.
+    ::signal(SIGPIPE, SIG_IGN);
+    if (!input.empty() && ::write(in[1], input.data(), input.size()) < 0 && errno != EPIPE)
+        throw std::runtime_error("writing the input failed");
+    ::close(in[1]);  // the input ends after the text
+
+    Run run;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    auto msLeft = [&] {
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        return static_cast<int>(std::max<std::int64_t>(0, left.count()));
+    };
+    int fromOut = out[0], fromErr = err[0];
+    while ((fromOut >= 0 || fromErr >= 0) && msLeft() > 0) {
+        std::array<pollfd, 2> fds = {pollfd{fromOut, POLLIN, 0}, pollfd{fromErr, POLLIN, 0}};
+        if (::poll(fds.data(), fds.size(), msLeft()) < 0 && errno != EINTR) break;
+        if (fds[0].revents != 0) drain(fromOut, run.out);
+        if (fds[1].revents != 0) drain(fromErr, run.err);
+    }
+    for (int fd : {fromOut, fromErr})
+        if (fd >= 0) ::close(fd);
+
+    // Its output closed, the player is ending; still held to the deadline.
+    int waitStatus = 0;
+    while (::waitpid(pid, &waitStatus, WNOHANG) == 0) {
+        if (msLeft() == 0) {
+            run.timedOut = true;
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &waitStatus, 0);
+            break;
+        }
+        ::usleep(10'000);
+    }
+    if (WIFEXITED(waitStatus)) run.status = WEXITSTATUS(waitStatus);
+    if (WIFSIGNALED(waitStatus)) run.status = 128 + WTERMSIG(waitStatus);
+    return run;
+}
+
+}  // namespace e2e
