@@ -65,6 +65,9 @@ int readChar() {
 }
 
 bool inputWaiting() {
+    // The player is about to wait for the user: whatever it printed (a prompt above all) must be
+    // seen now, also through a pipe or a file.
+    flushOutput();
     if (bufferedNonBlank()) return true;
     if (ended) return true;
     if (!detail::stdinReady()) return false;

@@ -1,0 +1,65 @@
+// The playback device on Windows: MCI command messages to one device at a time. No command waits
+// (no MCI_WAIT): the play runs in the background, and its results are not looked at, except the
+// length query, whose answer is only meaningful when it succeeded.
+#include <windows.h>
+
+#include <mmsystem.h>
+
+#include <cstdlib>
+
+#include "audio/backend.h"
+
+namespace backend {
+namespace {
+
+MCIERROR send(DeviceId id, UINT command, DWORD_PTR flags, void* block) {
+    return mciSendCommandA(static_cast<MCIDEVICEID>(id), command, flags, reinterpret_cast<DWORD_PTR>(block));
+}
+
+// The player ends through exit without closing the device, and the sound is to end with the
+// process. Closing whatever is still open on the way out does that explicitly: under wine,
+// ending a process whose MPEGVideo device still plays crashes (status 139 instead of 1).
+void closeAllOnExit() { mciSendCommandA(MCI_ALL_DEVICE_ID, MCI_CLOSE, 0, 0); }
+
+void closeAllOnExitOnce() {
+    static const bool registered = std::atexit(closeAllOnExit) == 0;
+    (void)registered;
+}
+
+}  // namespace
+
+DeviceId open(const char* deviceType, const char* elementName) {
+    closeAllOnExitOnce();
+    // Zeroed, so that an open that fails leaves device 0, which names no device.
+    MCI_OPEN_PARMSA OpenParms{};
+    OpenParms.lpstrDeviceType = deviceType;
+    OpenParms.lpstrElementName = elementName;
+    // The device argument is that of the closed device, 0: every open follows a close.
+    send(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT, &OpenParms);
+    return OpenParms.wDeviceID;
+}
+
+void play(DeviceId id, std::uint32_t fromMs, platform::WindowHandle notifyWindow) {
+    MCI_PLAY_PARMS PlayParms{};
+    PlayParms.dwCallback = reinterpret_cast<DWORD_PTR>(notifyWindow);
+    PlayParms.dwFrom = fromMs;
+    send(id, MCI_PLAY, MCI_NOTIFY | MCI_FROM, &PlayParms);
+}
+
+void pause(DeviceId id) { send(id, MCI_PAUSE, 0, nullptr); }
+
+void resume(DeviceId id) { send(id, MCI_RESUME, 0, nullptr); }
+
+void close(DeviceId id) { send(id, MCI_CLOSE, 0, nullptr); }
+
+// A failed query (nothing open) leaves dwReturn unwritten; the track is then taken as 0 seconds
+// long, so one that can't play ends after a second instead of stalling.
+bool lengthMs(DeviceId id, std::uint32_t& milliseconds) {
+    MCI_STATUS_PARMS status{};
+    status.dwItem = MCI_STATUS_LENGTH;
+    if (send(id, MCI_STATUS, MCI_STATUS_ITEM, &status) != 0) return false;
+    milliseconds = static_cast<std::uint32_t>(status.dwReturn);
+    return true;
+}
+
+}  // namespace backend

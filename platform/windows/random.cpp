@@ -1,0 +1,12 @@
+// The shuffle pick uses the C runtime's generator, seeded once at start-up.
+#include <cstdlib>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+void seedRandom(std::uint32_t seed) { std::srand(seed); }
+
+int randomNumber() { return std::rand(); }
+
+}  // namespace platform
