@@ -1,0 +1,49 @@
+# Installing and packaging on POSIX systems.
+#
+#   cmake --install <build> [--prefix /usr/local]   the binary in bin/, the manual in share/man/man1/
+#   cpack -G DEB (in the build directory)           a Debian package of the same files
+#
+# Every destination is relative to the install prefix, so a DESTDIR or another prefix moves all
+# of it together.
+#
+# The binary's own install rule stands next to its target in the top-level CMakeLists.txt.
+include(GNUInstallDirs)
+
+# The manual page goes in compressed, as Debian installs manual pages (gzip -n: no time stamp, so
+# the same page gives the same bytes); uncompressed where there is no gzip.
+set(QUAVELIN_MAN_PAGE ${PROJECT_SOURCE_DIR}/docs/quavelin.1)
+find_program(QUAVELIN_GZIP gzip)
+if(QUAVELIN_GZIP)
+  add_custom_command(OUTPUT quavelin.1.gz
+    COMMAND ${QUAVELIN_GZIP} -9 -n -c ${QUAVELIN_MAN_PAGE} > quavelin.1.gz
+    DEPENDS ${QUAVELIN_MAN_PAGE}
+    COMMENT "Compressing the manual page")
+  add_custom_target(quavelin_man_page ALL DEPENDS quavelin.1.gz)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quavelin.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+  install(FILES ${QUAVELIN_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+set(QUAVELIN_PACKAGE_CONTACT "quavelin maintainers <maintainers@quavelin.invalid>"
+    CACHE STRING "Maintainer named in the Debian package")
+
+set(CPACK_PACKAGE_NAME quavelin)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT ${QUAVELIN_PACKAGE_CONTACT})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "console music player driven by one-word commands")
+set(CPACK_PACKAGE_DESCRIPTION
+    "quavelin asks for a starting directory, lists the MP3 files there (at most 50) and plays them
+one after another, taking one-word commands typed at its prompt: next, before, a track number,
+pause, seek, jump to a time, shuffle, single-track loop, and more. Its messages are Japanese.")
+# A package installs into /usr, whatever prefix a plain install would use.
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The dependencies are the shared libraries the binary actually links, as dpkg-shlibdeps finds
+# them (it comes with dpkg-dev; scripts/packages.txt, group package).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+
+include(CPack)
