@@ -1,0 +1,18 @@
+// The process's one sound output, opened at the first play and kept until the process ends:
+// closing an SDL device blocks for about 100 ms, which a track change must not pay. Its audio
+// thread renders the playing track; every change of what plays is made with that thread held off.
+#pragma once
+
+#include <cstdint>
+
+#include "audio/sdl/track.h"
+
+namespace sdl_backend {
+
+// Plays track from fromMs, in place of whatever played before.
+void play(Track& track, std::uint32_t fromMs);
+void setPaused(Track& track, bool paused);
+// Stops rendering track when it is the one playing; after this it may be destroyed.
+void forget(Track& track);
+
+}  // namespace sdl_backend

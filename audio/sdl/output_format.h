@@ -1,0 +1,19 @@
+// The one format the sound output runs in for the whole process. Every file is converted to it on
+// the way out, so a track change never reopens the output.
+#pragma once
+
+#include <SDL.h>
+
+namespace sdl_backend {
+
+// 44.1 kHz is the rate of nearly every MP3: the common file needs no resampling.
+constexpr int kRate = 44100;
+constexpr int kChannels = 2;
+constexpr SDL_AudioFormat kFormat = AUDIO_F32SYS;
+constexpr int kBytesPerFrame = kChannels * static_cast<int>(sizeof(float));
+// Frames per output buffer: about 93 ms. The audio thread wakes about 11 times a second, which
+// keeps its CPU time below that of mpg123 playing the same file, and a pause is still heard
+// within about a tenth of a second.
+constexpr Uint16 kBufferFrames = 4096;
+
+}  // namespace sdl_backend
