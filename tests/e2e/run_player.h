@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,8 @@ struct Run {
 class TempTree {
 public:
     TempTree();
+    // In base instead of the system's temporary directory (a memory file system, for instance).
+    explicit TempTree(const std::filesystem::path& base);
     ~TempTree();
     TempTree(const TempTree&) = delete;
     TempTree& operator=(const TempTree&) = delete;
@@ -31,10 +34,25 @@ private:
     std::filesystem::path root_;
 };
 
-// Runs the player in workdir with input (at most 60,000 bytes) on standard input. The environment
-// holds PATH, LC_ALL=C and SDL_AUDIODRIVER=dummy, then the "NAME=value" entries of env, which
-// replace those of the same name. A run still going after timeoutSeconds is killed.
+// One piece of typed input. It is written once standard output, read on from where the previous
+// step's waitFor was found, holds waitFor (at once when empty), and after action has run. When the
+// output ends without it, this step and the ones after it are not written.
+struct InputStep {
+    std::string waitFor;
+    std::function<void()> action;
+    std::string text;
+};
+
+// Runs the player in workdir with input on standard input, which ends after the text. Input of
+// any size is written by a thread of its own while the output is read, as a user's pipe would
+// feed it. The environment holds PATH, LC_ALL=C and SDL_AUDIODRIVER=dummy, then the "NAME=value"
+// entries of env, which replace those of the same name. A run still going after timeoutSeconds is
+// killed. With QUAVELIN_E2E_WRAPPER set (say, to a valgrind command), the player runs under it.
 Run runPlayer(const std::filesystem::path& workdir, const std::string& input,
+              const std::vector<std::string>& env = {}, int timeoutSeconds = 20);
+
+// The same with input typed in steps, each waiting for what the player has printed.
+Run runPlayer(const std::filesystem::path& workdir, const std::vector<InputStep>& steps,
               const std::vector<std::string>& env = {}, int timeoutSeconds = 20);
 
 }  // namespace e2e

@@ -1,0 +1,13 @@
+// A property that must hold for every input: when it doesn't, the input is a finding.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+
+#define FUZZ_REQUIRE(condition)                                                                   \
+    do {                                                                                          \
+        if (!(condition)) {                                                                       \
+            std::fprintf(stderr, "%s:%d: property broken: %s\n", __FILE__, __LINE__, #condition); \
+            std::abort();                                                                         \
+        }                                                                                         \
+    } while (0)

@@ -1,0 +1,65 @@
+// A whole run of the player on the fake platform with arbitrary typed input: every command, the
+// help, jump and directory prompts, tracks that end while nothing is typed. It must end by itself
+// once the input ends, keep at most one device open, and print nothing but its own clean text.
+#include <set>
+#include <string>
+
+#include "app/player.h"
+#include "tests/fake/fake_platform.h"
+#include "tests/fuzz/clean_text.h"
+#include "tests/fuzz/fuzz_check.h"
+
+namespace {
+
+void addTrack(const std::string& dir, const std::string& name, std::uint32_t ms) {
+    fake::addFile(dir + "/" + name);
+    fake::setLengthMs(name, ms);
+}
+
+// A small library with the awkward cases: an extension the device does not take, a directory
+// and a silent file among the tracks, a directory without tracks, one that can't be searched,
+// and one with more tracks than the list holds.
+void buildTree() {
+    addTrack("/m", "a.mp3", 3000);
+    addTrack("/m", "b.MP3", 2500);
+    addTrack("/m", "c d.mp3", 0);
+    addTrack("/m", "e.Mp3", 1000);
+    fake::addDirectory("/m/x.mp3");
+    fake::addDirectory("/m/sub");
+    addTrack("/m/sub", "s.mp3", 1000);
+    fake::addDirectory("/empty");
+    fake::addDirectory("/locked");
+    fake::makeUnsearchable("/locked");
+    for (int k = 0; k < 60; ++k) addTrack("/big", "t" + std::to_string(100 + k) + ".mp3", 1500);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    fake::reset();
+    buildTree();
+    fake::setRandom({7, 3, 12, 0, 45, 1, 2, 99});
+    // The first byte: piece size, and whether the pieces come fast or far enough apart for tracks
+    // to end between them.
+    const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+    const std::size_t piece = data[0] % 32 + 1;
+    const std::int64_t gapMs = (data[0] & 0x20) != 0 ? 700 : 10;
+    std::int64_t at = 0;
+    for (std::size_t from = 0; from < text.size(); from += piece, at += gapMs)
+        fake::typeAt(at, text.substr(from, piece));
+
+    int status = fake::run([] { return ::runPlayer(); });
+    FUZZ_REQUIRE(status == 0 || status == 1);
+    FUZZ_REQUIRE(fuzz::isCleanText(fake::output()));
+
+    std::set<std::uint32_t> open;
+    for (const fake::DeviceCall& call : fake::deviceCalls()) {
+        if (call.what == "open") {
+            FUZZ_REQUIRE(open.empty());
+            if (call.id != 0) open.insert(call.id);
+        }
+        if (call.what == "close") open.erase(call.id);
+    }
+    return 0;
+}
