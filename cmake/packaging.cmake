@@ -1,12 +1,14 @@
 # Installing and packaging on POSIX systems.
 #
-#   cmake --install <build> [--prefix /usr/local]   the binary in bin/, the manual in share/man/man1/
+#   cmake --install <build> [--prefix /usr/local]   the binary in bin/, its sound module in
+#                                                   <libdir>/quavelin/, the manual in share/man/man1/
 #   cpack -G DEB (in the build directory)           a Debian package of the same files
 #
 # Every destination is relative to the install prefix, so a DESTDIR or another prefix moves all
 # of it together.
 #
-# The binary's own install rule stands next to its target in the top-level CMakeLists.txt.
+# The binary's own install rule stands next to its target in the top-level CMakeLists.txt, the
+# sound module's next to its target in audio/sdl (the binary finds it relative to itself).
 include(GNUInstallDirs)
 
 # The manual page goes in compressed, as Debian installs manual pages (gzip -n: no time stamp, so
@@ -42,7 +44,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The dependencies are the shared libraries the binary actually links, as dpkg-shlibdeps finds
+# The dependencies are the shared libraries the binary and the sound module actually link (SDL2,
+# libmpg123 and libsndfile come in through the module), as dpkg-shlibdeps finds
 # them (it comes with dpkg-dev; scripts/packages.txt, group package).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 

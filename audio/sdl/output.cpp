@@ -55,7 +55,15 @@ void ensureOpen() {
         }
     }
     if (silent) std::fputs("quavelin: no usable sound device; tracks play silently.\n", stderr);
-    if (device != 0) SDL_PauseAudioDevice(device, 0);
+}
+
+// The device opens paused and starts only once a track is set to play: started earlier, its
+// first buffer would be silence.
+void start() {
+    static bool started = false;
+    if (started || device == 0) return;
+    started = true;
+    SDL_PauseAudioDevice(device, 0);
 }
 
 // Holds the audio thread off for as long as it lives.
@@ -75,9 +83,12 @@ public:
 
 void play(Track& track, std::uint32_t fromMs) {
     ensureOpen();
-    DeviceLock lock;
-    track.startAt(fromMs);
-    playing = &track;
+    {
+        DeviceLock lock;
+        track.startAt(fromMs);
+        playing = &track;
+    }
+    start();
 }
 
 void setPaused(Track& track, bool paused) {

@@ -12,10 +12,16 @@ namespace {
 // Frames decoded per step: about one MPEG frame, so the audio thread does small, even work.
 constexpr std::size_t kChunkFrames = 1152;
 
+// Rates a file may declare. Far above, SDL's converter sizes its buffers past what an int holds;
+// far below, it spends its time resampling a few frames into many.
+constexpr int kLowestRate = 1000;
+constexpr int kHighestRate = 768000;
+
 }  // namespace
 
 std::unique_ptr<Track> Track::create(std::unique_ptr<Decoder> decoder) {
     if (decoder->channels() > std::numeric_limits<Uint8>::max()) return nullptr;
+    if (decoder->rate() < kLowestRate || decoder->rate() > kHighestRate) return nullptr;
     SDL_AudioStream* stream = SDL_NewAudioStream(AUDIO_F32SYS, static_cast<Uint8>(decoder->channels()),
                                                  decoder->rate(), kFormat, kChannels, kRate);
     if (stream == nullptr) return nullptr;

@@ -13,7 +13,8 @@ namespace sdl_backend {
 
 class Track {
 public:
-    // Null when the file's rate or channel layout can't be converted to the output format.
+    // Null when the file's rate (1 000 to 768 000 Hz taken) or channel layout can't be converted
+    // to the output format.
     static std::unique_ptr<Track> create(std::unique_ptr<Decoder> decoder);
 
     // Whole decodable length, rounded down to a millisecond.

@@ -1,7 +1,12 @@
 // RIFF WAVE files through libsndfile.
 #include <sndfile.h>
 
+#include <array>
+#include <cstdio>
+#include <cstring>
+
 #include "audio/sdl/decoder.h"
+#include "audio/sdl/quiet_stderr.h"
 
 namespace sdl_backend {
 namespace {
@@ -31,6 +36,19 @@ private:
     SF_INFO info_;
 };
 
+// "RIFF", the chunk size, "WAVE": checked before libsndfile sees the file, because it would
+// otherwise probe every format it knows, MPEG among them, whose decoder prints its notes about
+// bad headers on standard error.
+bool startsAsRiffWave(const char* path) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return false;
+    std::array<char, 12> head{};
+    bool complete = std::fread(head.data(), 1, head.size(), file) == head.size();
+    std::fclose(file);
+    return complete && std::memcmp(head.data(), "RIFF", 4) == 0 &&
+           std::memcmp(head.data() + 8, "WAVE", 4) == 0;
+}
+
 bool isWave(const SF_INFO& info) {
     int container = info.format & SF_FORMAT_TYPEMASK;
     return container == SF_FORMAT_WAV || container == SF_FORMAT_WAVEX;
@@ -39,8 +57,14 @@ bool isWave(const SF_INFO& info) {
 }  // namespace
 
 std::unique_ptr<Decoder> openWaveFile(const char* path) {
+    if (!startsAsRiffWave(path)) return nullptr;
     SF_INFO info{};
-    File file(sf_open(path, SFM_READ, &info));
+    File file;
+    {
+        // A RIFF WAVE may still hold MPEG audio, which libsndfile hands to libmpg123 unquieted.
+        QuietStderr quiet;
+        file.reset(sf_open(path, SFM_READ, &info));
+    }
     // libsndfile reads many other containers; "waveaudio" takes only what a wave device plays.
     if (!file || !isWave(info) || info.frames <= 0 || info.samplerate <= 0 || info.channels <= 0)
         return nullptr;

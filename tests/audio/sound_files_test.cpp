@@ -24,6 +24,28 @@ namespace fs = std::filesystem;
 
 std::string fixture(const std::string& name) { return std::string(QUAVELIN_AUDIO_FIXTURES) + "/" + name; }
 
+// A 16-bit mono PCM wave file of 4000 frames of silence that declares the given rate.
+void writeWave(const fs::path& path, std::uint32_t rate) {
+    std::ofstream out(path, std::ios::binary);
+    auto word = [&](std::uint32_t value, int bytes) {
+        for (int k = 0; k < bytes; ++k) out.put(static_cast<char>(value >> (8 * k)));
+    };
+    const std::uint32_t dataBytes = 2 * 4000;
+    out << "RIFF";
+    word(36 + dataBytes, 4);
+    out << "WAVEfmt ";
+    word(16, 4);
+    word(1, 2);  // PCM
+    word(1, 2);  // mono
+    word(rate, 4);
+    word(rate * 2, 4);
+    word(2, 2);
+    word(16, 2);
+    out << "data";
+    word(dataBytes, 4);
+    for (std::uint32_t k = 0; k < dataBytes; ++k) out.put('\0');
+}
+
 // No test here should open the output; should one, it stays silent and needs no sound card.
 class DummyOutput : public ::testing::Environment {
     void SetUp() override { ::setenv("SDL_AUDIODRIVER", "dummy", 1); }
@@ -101,11 +123,24 @@ TEST(SoundFiles, ThatCannotPlayOpenNothingAndStaySilent) {
     fs::create_directory(dir / "folder.mp3");
     ASSERT_EQ(::mkfifo((dir / "pipe.mp3").c_str(), 0600), 0);  // opening it would block
     fs::copy_file(fixture("cbr.mp3"), dir / "mpeg.wav");       // not a wave file, whatever its name
+    {
+        // An MPEG frame header and then noise: a decoder that looks for MPEG audio in it complains.
+        std::ofstream sync(dir / "sync.wav", std::ios::binary);
+        sync << "\xff\xfb\x90\x64";
+        std::uint32_t x = 777;
+        for (int k = 0; k < 3000; ++k) {
+            x = x * 1664525u + 1013904223u;
+            sync.put(static_cast<char>(x >> 24));
+        }
+    }
+    // Wave files whose rates no converter should be asked to handle.
+    writeWave(dir / "slow.wav", 8);
+    writeWave(dir / "fast.wav", 100000000);
 
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     for (const char* name : {"missing.mp3", "empty.mp3", "empty.wav", "noise.mp3", "noise.wav", "folder.mp3",
-                             "pipe.mp3", "mpeg.wav"}) {
+                             "pipe.mp3", "mpeg.wav", "sync.wav", "slow.wav", "fast.wav"}) {
         SCOPED_TRACE(name);
         EXPECT_EQ(openAndPlay((dir / name).c_str(), nullptr, 0), 0);
         EXPECT_EQ(gDeviceId, 0u);

@@ -138,15 +138,8 @@ private:
     bool ended_ = false;
 };
 
-}  // namespace
-
-Run runPlayer(const fs::path& workdir, const std::string& input, const std::vector<std::string>& env,
-              int timeoutSeconds) {
-    return runPlayer(workdir, std::vector<InputStep>{{"", {}, input}}, env, timeoutSeconds);
-}
-
-Run runPlayer(const fs::path& workdir, const std::vector<InputStep>& steps,
-              const std::vector<std::string>& env, int timeoutSeconds) {
+Run runSteps(const fs::path& player, const fs::path& workdir, const std::vector<InputStep>& steps,
+             const std::vector<std::string>& env, int timeoutSeconds) {
     std::vector<std::string> envStrings = environmentWith(env);
     std::vector<char*> envp;
     for (std::string& entry : envStrings) envp.push_back(entry.data());
@@ -159,7 +152,7 @@ Run runPlayer(const fs::path& workdir, const std::vector<InputStep>& steps,
         for (std::string word; words >> word;) command.push_back(word);
     }
     if (!command.empty()) timeoutSeconds *= 10;
-    command.push_back(QUAVELIN_BINARY);
+    command.push_back(player.string());
     std::vector<char*> argv;
     for (std::string& word : command) argv.push_back(word.data());
     argv.push_back(nullptr);
@@ -235,6 +228,23 @@ Run runPlayer(const fs::path& workdir, const std::vector<InputStep>& steps,
     if (WIFEXITED(waitStatus)) run.status = WEXITSTATUS(waitStatus);
     if (WIFSIGNALED(waitStatus)) run.status = 128 + WTERMSIG(waitStatus);
     return run;
+}
+
+}  // namespace
+
+Run runPlayer(const fs::path& workdir, const std::string& input, const std::vector<std::string>& env,
+              int timeoutSeconds) {
+    return runPlayer(workdir, std::vector<InputStep>{{"", {}, input}}, env, timeoutSeconds);
+}
+
+Run runPlayer(const fs::path& workdir, const std::vector<InputStep>& steps,
+              const std::vector<std::string>& env, int timeoutSeconds) {
+    return runSteps(QUAVELIN_BINARY, workdir, steps, env, timeoutSeconds);
+}
+
+Run runPlayerBinary(const fs::path& binary, const fs::path& workdir, const std::string& input,
+                    const std::vector<std::string>& env, int timeoutSeconds) {
+    return runSteps(binary, workdir, std::vector<InputStep>{{"", {}, input}}, env, timeoutSeconds);
 }
 
 }  // namespace e2e

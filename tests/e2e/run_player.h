@@ -55,4 +55,9 @@ Run runPlayer(const std::filesystem::path& workdir, const std::string& input,
 Run runPlayer(const std::filesystem::path& workdir, const std::vector<InputStep>& steps,
               const std::vector<std::string>& env = {}, int timeoutSeconds = 20);
 
+// The same with another copy of the player binary (one taken away from the files built with it).
+Run runPlayerBinary(const std::filesystem::path& binary, const std::filesystem::path& workdir,
+                    const std::string& input, const std::vector<std::string>& env = {},
+                    int timeoutSeconds = 20);
+
 }  // namespace e2e

@@ -1,7 +1,6 @@
 #include "tests/fake/fake_platform.h"
 
 #include <algorithm>
-#include <cstring>
 #include <deque>
 #include <map>
 #include <sstream>
@@ -190,7 +189,7 @@ std::size_t stdinRead(char* buf, std::size_t size) {
     fake::Piece& next = world.input.front();
     if (next.atMs > world.ms) world.ms = next.atMs;  // the read waits for the user
     std::size_t n = std::min(size, next.text.size());
-    std::memcpy(buf, next.text.data(), n);
+    std::copy_n(next.text.data(), n, buf);
     next.text.erase(0, n);
     if (next.text.empty()) world.input.pop_front();
     return n;

@@ -55,7 +55,8 @@ protected:
     std::string word(std::size_t size = 256) {
         std::string buf(size, '\x7f');
         if (!platform::readWord(buf.data(), size)) return "<end>";
-        return buf.c_str();
+        buf.resize(buf.find('\0'));  // the word ends at its terminator
+        return buf;
     }
 
 private:

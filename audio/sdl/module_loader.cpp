@@ -1,0 +1,145 @@
+// The player's side of the sound service: the SDL2, libmpg123 and libsndfile backend lives in a
+// module of its own (quavelin-sound.so), loaded on a thread that starts with the process. Linked
+// directly, those libraries and the fifty more that Debian's SDL2 brings would all load before
+// main, and the first prompt would wait for them; loaded here, they load while it is shown. The
+// first call that needs the sound service waits for the load to finish. Without the module the
+// player still runs, silently, and says so once.
+#include <dlfcn.h>
+#include <limits.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "audio/backend.h"
+#include "audio/sdl/module_interface.h"
+
+namespace backend {
+namespace {
+
+struct Module {
+    QuavelinSoundOpen open = nullptr;
+    QuavelinSoundPlay play = nullptr;
+    QuavelinSoundPause pause = nullptr;
+    QuavelinSoundResume resume = nullptr;
+    QuavelinSoundClose close = nullptr;
+    QuavelinSoundLengthMs lengthMs = nullptr;
+};
+
+// Plain values only (the process may end while the loading thread still runs): the entry points,
+// all null when the module could not be loaded, published by `loaded` turning true.
+Module module;
+std::atomic<bool> loaded{false};
+std::array<char, 512> failure{};  // why the module could not be loaded; read once loaded is true
+
+void setFailure(const std::string& reason) {
+    std::snprintf(failure.data(), failure.size(), "%s", reason.c_str());
+}
+
+// The directory of the running binary, with its trailing '/'; empty when it can't be told.
+std::string binaryDirectory() {
+    char path[PATH_MAX];
+    ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    std::string found;
+    if (length > 0) {
+        found.assign(path, static_cast<std::size_t>(length));
+    } else {
+        Dl_info info{};
+        if (::dladdr(reinterpret_cast<void*>(&binaryDirectory), &info) != 0 && info.dli_fname != nullptr)
+            found = info.dli_fname;
+    }
+    std::size_t slash = found.rfind('/');
+    return slash == std::string::npos ? std::string() : found.substr(0, slash + 1);
+}
+
+template <typename Function>
+bool resolve(void* handle, const char* name, Function& function) {
+    function = reinterpret_cast<Function>(::dlsym(handle, name));
+    return function != nullptr;
+}
+
+// Next to the binary first (the build tree), then where an installation puts it, relative to the
+// binary so that any prefix works.
+void load() {
+    std::string directory = binaryDirectory();
+    void* handle = nullptr;
+    setFailure(std::string(sound_module::kFileName) + " not found");
+    for (const char* place : {"", QUAVELIN_SOUND_MODULE_FROM_BINARY}) {
+        std::string path = directory + place + sound_module::kFileName;
+        if (directory.empty() || ::access(path.c_str(), F_OK) != 0) continue;
+        handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (handle != nullptr) break;
+        const char* reason = ::dlerror();
+        setFailure(reason != nullptr ? reason : path + " could not be loaded");
+    }
+    Module found;
+    if (handle != nullptr) {
+        if (resolve(handle, sound_module::kOpen, found.open) &&
+            resolve(handle, sound_module::kPlay, found.play) &&
+            resolve(handle, sound_module::kPause, found.pause) &&
+            resolve(handle, sound_module::kResume, found.resume) &&
+            resolve(handle, sound_module::kClose, found.close) &&
+            resolve(handle, sound_module::kLengthMs, found.lengthMs))
+            module = found;
+        else
+            setFailure(std::string(sound_module::kFileName) + " lacks its entry points");
+    }
+    loaded.store(true, std::memory_order_release);
+    loaded.notify_all();
+}
+
+// Started before main, so that the libraries load while the first prompt is up.
+[[maybe_unused]] const bool loadingStarted = [] {
+    try {
+        std::thread(load).detach();
+    } catch (...) {
+        load();  // no thread to be had: load now
+    }
+    return true;
+}();
+
+// The module once loaded; null when it could not be, which is said once on standard error.
+const Module* sound() {
+    loaded.wait(false, std::memory_order_acquire);
+    if (module.open != nullptr) return &module;
+    static bool told = false;
+    if (!told) {
+        told = true;
+        std::fprintf(stderr, "quavelin: no sound (%s); tracks play silently.\n", failure.data());
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+DeviceId open(const char* deviceType, const char* elementName) {
+    const Module* m = sound();
+    return m != nullptr ? m->open(deviceType, elementName) : 0;
+}
+
+// Nothing reads the end-of-play notice, so no window is told.
+void play(DeviceId id, std::uint32_t fromMs, platform::WindowHandle) {
+    if (const Module* m = sound()) m->play(id, fromMs);
+}
+
+void pause(DeviceId id) {
+    if (const Module* m = sound()) m->pause(id);
+}
+
+void resume(DeviceId id) {
+    if (const Module* m = sound()) m->resume(id);
+}
+
+void close(DeviceId id) {
+    if (const Module* m = sound()) m->close(id);
+}
+
+bool lengthMs(DeviceId id, std::uint32_t& milliseconds) {
+    const Module* m = sound();
+    return m != nullptr && m->lengthMs(id, &milliseconds) != 0;
+}
+
+}  // namespace backend
