@@ -11,8 +11,8 @@ namespace {
 // The command words and their texts, row by row. "b" and "n" carry the texts of "before" and
 // "next"; "d", "f" and track numbers have no row.
 constexpr std::array<const char*, kHelpEntries> hlp{
-    "before", "next", "b",     "n", "alloop", "ls",  "time", "stop", "exit", "shuffle",
-    "help",   "loop", "pause", "p", "rel",    "r",   "cd",   "dir",  "jump",
+    "before", "next", "b",     "n", "alloop", "ls", "time", "stop", "exit", "shuffle",
+    "help",   "loop", "pause", "p", "rel",    "r",  "cd",   "dir",  "jump",
 };
 
 constexpr const char* kBeforeText =

@@ -15,9 +15,7 @@ std::size_t head = 0;  // next unread byte
 std::size_t tail = 0;  // one past the last buffered byte
 bool ended = false;    // end of input seen
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
 // Refills the buffer when it is empty; false at end of input.
 bool fill() {

@@ -36,8 +36,7 @@ bool nameBefore(std::string_view a, std::string_view b) {
     return a < b;
 }
 
-NameCollector::NameCollector(NamePattern pattern, std::span<NameSlot> out)
-    : pattern_(pattern), out_(out) {}
+NameCollector::NameCollector(NamePattern pattern, std::span<NameSlot> out) : pattern_(pattern), out_(out) {}
 
 void NameCollector::offer(std::string_view name) {
     if (out_.empty() || !nameMatches(pattern_, name)) return;

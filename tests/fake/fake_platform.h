@@ -49,12 +49,12 @@ std::string currentDirectory();
 
 // ---- Device ----
 struct DeviceCall {
-    std::int64_t atMs;    // virtual time of the call
-    std::string what;     // "open", "play", "pause", "resume", "close", "length"
-    std::uint32_t id;     // device id the call names (for open: the id handed back)
-    std::string name;     // open: element name; others: the name of the device's file
-    std::string type;     // open: device type
-    std::uint32_t fromMs; // play: start position
+    std::int64_t atMs;     // virtual time of the call
+    std::string what;      // "open", "play", "pause", "resume", "close", "length"
+    std::uint32_t id;      // device id the call names (for open: the id handed back)
+    std::string name;      // open: element name; others: the name of the device's file
+    std::string type;      // open: device type
+    std::uint32_t fromMs;  // play: start position
 };
 const std::vector<DeviceCall>& deviceCalls();
 // Length reported for an element name; files without one report 180 s.

@@ -11,17 +11,48 @@ namespace {
 
 TEST(CommandReader, MapsWordsByWholeWordFirstLetterAndDigitRules) {
     const std::pair<const char*, CommandCode> table[] = {
-        {"stop", CmdStop},   {"s", CmdNone},        {"stops", CmdNone},     {"Stop", CmdNone},
-        {"n", CmdNext},      {"nothing", CmdNext},  {"no", CmdNext},        {"N", CmdNone},
-        {"b", CmdBefore},    {"back", CmdBefore},   {"play", CmdPause},     {"P", CmdNone},
-        {"repeat", CmdResume}, {"resume", CmdResume}, {"rel", CmdResume},  {"e", CmdNone},
-        {"exi", CmdNone},    {"exit", CmdExit},     {"ls", CmdList},        {"time", CmdTime},
-        {"alloop", CmdAllLoop}, {"help", CmdHelp},  {"shuffle", CmdShuffle}, {"loop", CmdLoop},
-        {"cd", CmdChangeDir}, {"dir", CmdDir},      {"jump", CmdJump},      {"jumps", CmdNone},
-        {"f", CmdForward10}, {"ff", CmdNone},       {"d", CmdBack10},       {"d10", CmdNone},
-        {"do", CmdNone},     {"0", 10},             {"3", 13},              {"007", 17},
-        {"12abc", 22},       {"12.5", 22},          {"-1", CmdNone},        {"+3", CmdNone},
-        {"50", 60},          {"51", 61},
+        {"stop", CmdStop},
+        {"s", CmdNone},
+        {"stops", CmdNone},
+        {"Stop", CmdNone},
+        {"n", CmdNext},
+        {"nothing", CmdNext},
+        {"no", CmdNext},
+        {"N", CmdNone},
+        {"b", CmdBefore},
+        {"back", CmdBefore},
+        {"play", CmdPause},
+        {"P", CmdNone},
+        {"repeat", CmdResume},
+        {"resume", CmdResume},
+        {"rel", CmdResume},
+        {"e", CmdNone},
+        {"exi", CmdNone},
+        {"exit", CmdExit},
+        {"ls", CmdList},
+        {"time", CmdTime},
+        {"alloop", CmdAllLoop},
+        {"help", CmdHelp},
+        {"shuffle", CmdShuffle},
+        {"loop", CmdLoop},
+        {"cd", CmdChangeDir},
+        {"dir", CmdDir},
+        {"jump", CmdJump},
+        {"jumps", CmdNone},
+        {"f", CmdForward10},
+        {"ff", CmdNone},
+        {"d", CmdBack10},
+        {"d10", CmdNone},
+        {"do", CmdNone},
+        {"0", 10},
+        {"3", 13},
+        {"007", 17},
+        {"12abc", 22},
+        {"12.5", 22},
+        {"-1", CmdNone},
+        {"+3", CmdNone},
+        {"50", 60},
+        {"51", 61},
     };
     for (const auto& [word, code] : table) EXPECT_EQ(commandForWord(word), code) << word;
     // A number far past 32 bits stays a code that does nothing, without overflowing.
@@ -49,7 +80,8 @@ std::string bar(std::int32_t elapsed, std::int32_t length) {
 
 TEST(StatusLines, TimeBarCountsReachedMarksIncludingInfinitiesAndNotANumber) {
     auto marks = [](int reached) {
-        return std::string(static_cast<std::size_t>(reached), '>') + std::string(static_cast<std::size_t>(30 - reached), '.') + "\n";
+        return std::string(static_cast<std::size_t>(reached), '>') +
+               std::string(static_cast<std::size_t>(30 - reached), '.') + "\n";
     };
     EXPECT_EQ(bar(0, 200), marks(1));
     EXPECT_EQ(bar(100, 200), marks(16));
@@ -64,7 +96,8 @@ TEST(StatusLines, TimeBarCountsReachedMarksIncludingInfinitiesAndNotANumber) {
 }
 
 TEST(StatusLines, PromptCutsAtTheLastDotAndLeavesTheNameWhole) {
-    for (const auto& [name, shown] : {std::pair{"song.mp3", "song"}, {"a.b.mp3", "a.b"}, {".mp3", ""}, {"plain", "plain"}}) {
+    for (const auto& [name, shown] :
+         {std::pair{"song.mp3", "song"}, {"a.b.mp3", "a.b"}, {".mp3", ""}, {"plain", "plain"}}) {
         fake::reset();
         char slot[256];
         std::strcpy(slot, name);

@@ -43,8 +43,10 @@ TEST_F(Playback, TracksFollowListOrderAndWrapWithALineEndBeforeEachPrompt) {
     addTracks("/m", {"a.mp3", "b.mp3", "c.mp3"}, 2);
     play({{10'000, "exit\n"}});
     EXPECT_EQ(runPlayer(), 1);
-    EXPECT_EQ(starts(), (std::vector<Start>{{0, "a.mp3"}, {3000, "b.mp3"}, {6000, "c.mp3"}, {9000, "a.mp3"}}));
-    EXPECT_TRUE(fake::output().ends_with("2 | c\n\nQuavelin~ a~$ \nQuavelin~ b~$ \nQuavelin~ c~$ \nQuavelin~ a~$ "));
+    EXPECT_EQ(starts(),
+              (std::vector<Start>{{0, "a.mp3"}, {3000, "b.mp3"}, {6000, "c.mp3"}, {9000, "a.mp3"}}));
+    EXPECT_TRUE(
+        fake::output().ends_with("2 | c\n\nQuavelin~ a~$ \nQuavelin~ b~$ \nQuavelin~ c~$ \nQuavelin~ a~$ "));
 }
 
 TEST_F(Playback, AlloopEndsAfterTheLastTrackWithALineEndAndStatusOne) {
@@ -87,7 +89,8 @@ TEST_F(Playback, InLoopModeTheChosenTrackRepeats) {
     play({{200, "loop\n"}, {400, "2\n"}, {3400, "b\n"}, {10'000, "n\n"}, {30'000, "exit\n"}});
     EXPECT_EQ(runPlayer(), 1);
     // c at 0.4 s; b at 3.4 s, again at 9.4 s; "n" at 10 s plays c, which loops every 6 s.
-    EXPECT_EQ(startNames(), (std::vector<std::string>{"a.mp3", "c.mp3", "b.mp3", "b.mp3", "c.mp3", "c.mp3", "c.mp3", "c.mp3"}));
+    EXPECT_EQ(startNames(), (std::vector<std::string>{"a.mp3", "c.mp3", "b.mp3", "b.mp3", "c.mp3", "c.mp3",
+                                                      "c.mp3", "c.mp3"}));
 }
 
 TEST_F(Playback, BeforeInSlotZeroInLoopModePlaysSlotZeroAgain) {
@@ -100,7 +103,12 @@ TEST_F(Playback, BeforeInSlotZeroInLoopModePlaysSlotZeroAgain) {
 TEST_F(Playback, ShuffleReplacesNextAndBeforeButHonoursATypedNumber) {
     addTracks("/m", {"a.mp3", "b.mp3", "c.mp3", "d.mp3", "e.mp3"}, 60);
     fake::setRandom({7, 3, 9});
-    play({{200, "shuffle\n"}, {400, "next\n"}, {800, "4\n"}, {1200, "before\n"}, {1600, "shuffle n\n"}, {3000, "exit\n"}});
+    play({{200, "shuffle\n"},
+          {400, "next\n"},
+          {800, "4\n"},
+          {1200, "before\n"},
+          {1600, "shuffle n\n"},
+          {3000, "exit\n"}});
     EXPECT_EQ(runPlayer(), 1);
     // 7 % 5 = 2; the number 4 is honoured without a pick; 3 % 5 = 3; shuffle off: list order again.
     EXPECT_EQ(startNames(), (std::vector<std::string>{"a.mp3", "c.mp3", "e.mp3", "d.mp3", "e.mp3"}));
@@ -134,7 +142,8 @@ TEST_F(Playback, StopSilencesTheTrackWhichThenEndsByTheClock) {
     play({{1000, "stop\n"}, {2000, "xyz\n"}, {20'000, "exit\n"}});
     EXPECT_EQ(runPlayer(), 1);
     // After stop the next word is read at once, without a key press: here it waits for "xyz".
-    EXPECT_EQ(starts(), (std::vector<Start>{{0, "a.mp3"}, {6000, "b.mp3"}, {12'000, "a.mp3"}, {18'000, "b.mp3"}}));
+    EXPECT_EQ(starts(),
+              (std::vector<Start>{{0, "a.mp3"}, {6000, "b.mp3"}, {12'000, "a.mp3"}, {18'000, "b.mp3"}}));
     const auto& calls = fake::deviceCalls();
     auto close = std::find_if(calls.begin(), calls.end(), [](const auto& c) { return c.what == "close"; });
     ASSERT_NE(close, calls.end());

@@ -17,12 +17,15 @@ inline void addTracks(const std::string& dir, std::initializer_list<std::string>
     }
 }
 
-inline int runPlayer() { return fake::run([] { return ::runPlayer(); }); }
+inline int runPlayer() {
+    return fake::run([] { return ::runPlayer(); });
+}
 
 // Counts how often needle stands in text.
 inline int count(const std::string& text, const std::string& needle) {
     int n = 0;
-    for (auto at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size())) ++n;
+    for (auto at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size()))
+        ++n;
     return n;
 }
 

@@ -49,7 +49,8 @@ TEST_F(Startup, FailedChangeInsideTheEmptyDialogueAsksAgain) {
 
 TEST_F(Startup, ListsTheFirstFiftyNamesInNameOrder) {
     fake::addDirectory("/many");
-    for (int n = 54; n >= 0; --n) fake::addFile("/many/t" + std::string(n < 10 ? "0" : "") + std::to_string(n) + ".mp3");
+    for (int n = 54; n >= 0; --n)
+        fake::addFile("/many/t" + std::string(n < 10 ? "0" : "") + std::to_string(n) + ".mp3");
     fake::addDirectory("/many/x.mp3");  // a directory whose name matches is taken like a file
     fake::type("/many exit");
     EXPECT_EQ(runPlayer(), 1);
