@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/e2e/run_player.h"
+#include "tests/fuzz/clean_text.h"
 
 namespace {
 
@@ -51,27 +52,7 @@ std::string randomBytes(std::size_t size, unsigned seed) {
     return bytes;
 }
 
-// The player's own text only: UTF-8 messages, ASCII names, line ends. No control bytes, no stray
-// high bytes from a cut character or an unterminated buffer.
-::testing::AssertionResult isCleanText(const std::string& text) {
-    for (std::size_t k = 0; k < text.size();) {
-        auto c = static_cast<unsigned char>(text[k]);
-        std::size_t length = c < 0x80           ? 1
-                             : (c >> 5) == 0x6  ? 2
-                             : (c >> 4) == 0xe  ? 3
-                             : (c >> 3) == 0x1e ? 4
-                                                : 0;
-        if (length == 0 || k + length > text.size())
-            return ::testing::AssertionFailure() << "broken UTF-8 at byte " << k;
-        for (std::size_t j = 1; j < length; ++j)
-            if ((static_cast<unsigned char>(text[k + j]) & 0xc0) != 0x80)
-                return ::testing::AssertionFailure() << "broken UTF-8 at byte " << k;
-        if (length == 1 && ((c < 0x20 && c != '\n') || c == 0x7f))
-            return ::testing::AssertionFailure() << "control byte " << int(c) << " at byte " << k;
-        k += length;
-    }
-    return ::testing::AssertionSuccess();
-}
+using fuzz::isCleanText;
 
 // Ended by itself, in time, with status, quietly.
 void expectOrderlyEnd(const e2e::Run& run, int status, const std::string& what) {

@@ -26,27 +26,6 @@ TEST_F(Startup, MistypedThenEmptyThenFullDirectoryListsOnceAfterAllAttempts) {
     EXPECT_EQ(fake::currentDirectory(), "/music");
 }
 
-TEST_F(Startup, ExitOrEndOfInputAtEveryDirectoryPromptEndsWithStatusOne) {
-    fake::addDirectory("/empty");
-    for (const char* input : {"exit", "/nowhere exit", "/empty exit", "", "/nowhere", "/empty"}) {
-        fake::reset();
-        fake::addDirectory("/empty");
-        fake::type(input);
-        EXPECT_EQ(runPlayer(), 1) << input;
-        EXPECT_TRUE(fake::output().ends_with(kPrompt + "終了します\n")) << input;
-        EXPECT_TRUE(fake::deviceCalls().empty()) << input;
-    }
-}
-
-TEST_F(Startup, FailedChangeInsideTheEmptyDialogueAsksAgain) {
-    fake::addDirectory("/empty");
-    scenario::addTracks("/music", {"x.mp3"});
-    fake::type("/empty /nowhere /music exit");
-    EXPECT_EQ(runPlayer(), 1);
-    EXPECT_EQ(fake::output(), kAskFirst + kPrompt + kNoMp3 + kPrompt + "失敗しました\n" + kNoMp3 + kPrompt +
-                                  "0 | x\n\nQuavelin~ x~$ ");
-}
-
 TEST_F(Startup, ListsTheFirstFiftyNamesInNameOrder) {
     fake::addDirectory("/many");
     for (int n = 54; n >= 0; --n)
