@@ -60,7 +60,7 @@ void wrapIndex(std::int32_t& index, std::int32_t count) {
 
 void reprompt(PlayerState& state) {
     wrapIndex(state.i, state.trackCount);
-    showPrompt(state.filelist[static_cast<std::size_t>(state.i)].data());
+    showPrompt(currentSlot(state));
 }
 
 void applyCommand(PlayerState& state, CommandCode code) {

@@ -7,8 +7,6 @@
 
 namespace {
 
-char* currentSlot(PlayerState& state) { return state.filelist[static_cast<std::size_t>(state.i)].data(); }
-
 // Chooses the slot of the next start: the single-track loop, the shuffle pick, the wrap, and the
 // end of the list (which ends the process when the list is to stop there).
 void chooseTrack(PlayerState& state) {

@@ -33,3 +33,8 @@ struct PlayerState {
     std::int32_t leaveTrack = 0;
     CommandCode commandCode = CmdNone;
 };
+
+// The name of the current track: slot i of the list.
+inline char* currentSlot(PlayerState& state) {
+    return state.filelist[static_cast<std::size_t>(state.i)].data();
+}

@@ -12,8 +12,6 @@
 
 namespace {
 
-char* currentSlot(PlayerState& state) { return state.filelist[static_cast<std::size_t>(state.i)].data(); }
-
 // Seconds of the track actually heard by the clock now: elapsed, less the finished pauses, less
 // the pause under way.
 std::int64_t playedAt(const PlayerState& state, std::int64_t now) {
