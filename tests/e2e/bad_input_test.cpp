@@ -269,9 +269,6 @@ TEST_F(EndToEndBadInput, DirectoryOfAHundredThousandEntries) {
     EXPECT_EQ(run.out, expected);
 }
 
-// A user who types only when the prompt asks must see it: the prompt of a track that has started
-// (and whatever a command printed) is shown while the player waits for a key, not only once the
-// next word has been typed.
 // The sound libraries are a module loaded beside the binary; a binary without it still runs,
 // says once that it plays silently, and takes its commands as ever.
 TEST_F(EndToEndBadInput, WithoutItsSoundModuleTracksPlaySilently) {
@@ -280,10 +277,16 @@ TEST_F(EndToEndBadInput, WithoutItsSoundModuleTracksPlaySilently) {
     e2e::Run run = e2e::runPlayerBinary(tree.root() / "alone" / "quavelin", tree.root(), "m\nls");
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.status, 1) << run.out;
-    EXPECT_EQ(run.out, started() + "\n0 | a\n1 | b\n" + prompt("a"));
+    // Without sound a track's length is 0, so it may end (and the next one start) before the end
+    // of input is seen, when the clock's second turns meanwhile.
+    const std::string listed = started() + "\n0 | a\n1 | b\n" + prompt("a");
+    EXPECT_TRUE(run.out == listed || run.out == listed + "\n" + prompt("b")) << run.out;
     EXPECT_EQ(run.err, "quavelin: no sound (quavelin-sound.so not found); tracks play silently.\n");
 }
 
+// A user who types only when the prompt asks must see it: the prompt of a track that has started
+// (and whatever a command printed) is shown while the player waits for a key, not only once the
+// next word has been typed.
 TEST_F(EndToEndBadInput, PromptIsShownBeforeAnythingIsTyped) {
     std::vector<e2e::InputStep> steps = {
         {"", {}, "m\n"},
