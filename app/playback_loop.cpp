@@ -59,7 +59,7 @@ int runPlaybackLoop(PlayerState& state) {
         state.commandCode = CmdNone;
 
         chooseTrack(state);
-        openAndPlay(currentSlot(state), state.windowHandle, 0);
+        openAndPlay(currentSlot(state), 0);
         state.trackLength = trackLengthSeconds();
         state.startTime = platform::clockSeconds();
         showPrompt(currentSlot(state));

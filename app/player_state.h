@@ -20,7 +20,6 @@ struct PlayerState {
     TrackList filelist{};
     std::int32_t trackCount = 0;
     std::int32_t i = 0;  // current slot; between a command and the next start it may be -2 .. 51
-    platform::WindowHandle windowHandle = nullptr;
     std::int32_t trackLength = 0;  // seconds
     std::int64_t startTime = 0;    // clock reading that stands for position 0 of the track
     std::int64_t pauseStart = 0;   // clock reading at which the pause began; 0 while not paused

@@ -10,7 +10,6 @@ void runStartup(PlayerState& state) {
     state.readNow = 0;
 
     platform::seedRandom(static_cast<std::uint32_t>(platform::clockSeconds()));
-    state.windowHandle = platform::findConsoleWindow();
 
     printText("初期でのカレントディレクトリを指定してください。\n");
     while (changeDirectory() == 0) printText("失敗しました。\n");

@@ -23,7 +23,7 @@ std::int64_t playedAt(const PlayerState& state, std::int64_t now) {
 // Restarts the device at position seconds and sets the clock to agree with it; ends any pause.
 void restartAt(PlayerState& state, std::int64_t position, std::int64_t now) {
     closeDevice();
-    openAndPlay(currentSlot(state), state.windowHandle, static_cast<std::int32_t>(position * 1000));
+    openAndPlay(currentSlot(state), static_cast<std::int32_t>(position * 1000));
     state.startTime = now - position;
     state.pausedTotal = 0;
     state.pauseStart = 0;
@@ -58,19 +58,19 @@ void showTimeLine(PlayerState& state) {
     reprompt(state);
 }
 
-std::int64_t jumpToTime(const char* name, platform::WindowHandle window) {
+std::int64_t jumpToTime(const char* name) {
     printText("移動先時間指定 分単位 ~$ ");
     std::int64_t min = readNumber();
     printText("移動先時間指定 秒単位 ~$ ");
     std::int64_t s = readNumber();
     closeDevice();
-    openAndPlay(name, window, static_cast<std::int32_t>(min * 60000 + s * 1000));
+    openAndPlay(name, static_cast<std::int32_t>(min * 60000 + s * 1000));
     return min * 60 + s;
 }
 
 void jump(PlayerState& state) {
     printTimeLine(state);
-    std::int64_t position = jumpToTime(currentSlot(state), state.windowHandle);
+    std::int64_t position = jumpToTime(currentSlot(state));
     // Read after the answer, so the time spent typing does not count as played.
     state.startTime = platform::clockSeconds() - position;
     state.pausedTotal = 0;

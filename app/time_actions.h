@@ -15,4 +15,4 @@ void changeDirectoryAction(PlayerState& state);
 void showDirectoryAction(PlayerState& state);
 
 // Asks for a minute and a second, restarts the track there and returns the position in seconds.
-std::int64_t jumpToTime(const char* name, platform::WindowHandle window);
+std::int64_t jumpToTime(const char* name);

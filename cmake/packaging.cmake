@@ -8,7 +8,7 @@
 # of it together.
 #
 # The binary's own install rule stands next to its target in the top-level CMakeLists.txt, the
-# sound module's next to its target in audio/sdl (the binary finds it relative to itself).
+# sound module's next to its target in audio/posix (the binary finds it relative to itself).
 include(GNUInstallDirs)
 
 # The manual page goes in compressed, as Debian installs manual pages (gzip -n: no time stamp, so

@@ -64,11 +64,6 @@ bool enterDirectory(const char* path);
 // The whole current directory path, however long; empty when it can't be read.
 std::string currentDirectory();
 
-// ---- Console window ---------------------------------------------------------------------------
-using WindowHandle = void*;
-// The window of the console we run in (the play's notification window); null where there is none.
-WindowHandle findConsoleWindow();
-
 // ---- Process ----------------------------------------------------------------------------------
 // Ends the process with status, flushing output first.
 [[noreturn]] void exitProcess(int status);

@@ -26,22 +26,34 @@ void closeAllOnExitOnce() {
     (void)registered;
 }
 
+// MCI's device type for each kind of file.
+const char* deviceTypeOf(Format format) {
+    return format == Format::Wave ? "waveaudio" : "MPEGVideo";
+}
+
+// The console's own window, to which a play addresses its completion notice. Nothing reads the
+// notice (the player decides by the clock when a track is over), but MCI is told where it goes.
+HWND consoleWindow() {
+    static const HWND window = GetConsoleWindow();
+    return window;
+}
+
 }  // namespace
 
-DeviceId open(const char* deviceType, const char* elementName) {
+DeviceId open(Format format, const char* fileName) {
     closeAllOnExitOnce();
     // Zeroed, so that an open that fails leaves device 0, which names no device.
     MCI_OPEN_PARMSA OpenParms{};
-    OpenParms.lpstrDeviceType = deviceType;
-    OpenParms.lpstrElementName = elementName;
+    OpenParms.lpstrDeviceType = deviceTypeOf(format);
+    OpenParms.lpstrElementName = fileName;
     // The device argument is that of the closed device, 0: every open follows a close.
     send(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT, &OpenParms);
     return OpenParms.wDeviceID;
 }
 
-void play(DeviceId id, std::uint32_t fromMs, platform::WindowHandle notifyWindow) {
+void play(DeviceId id, std::uint32_t fromMs) {
     MCI_PLAY_PARMS PlayParms{};
-    PlayParms.dwCallback = reinterpret_cast<DWORD_PTR>(notifyWindow);
+    PlayParms.dwCallback = reinterpret_cast<DWORD_PTR>(consoleWindow());
     PlayParms.dwFrom = fromMs;
     send(id, MCI_PLAY, MCI_NOTIFY | MCI_FROM, &PlayParms);
 }

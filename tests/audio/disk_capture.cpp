@@ -16,7 +16,7 @@
 #include <string>
 #include <thread>
 
-#include "audio/sdl/output_format.h"
+#include "audio/posix/output_format.h"
 
 namespace disk_capture {
 namespace {
@@ -80,19 +80,19 @@ void start() {
 }
 
 std::vector<float> next(std::size_t frames) {
-    std::vector<float> interleaved(frames * sdl_backend::kChannels);
+    std::vector<float> interleaved(frames * sound::kChannels);
     if (!readExactly(reinterpret_cast<char*>(interleaved.data()), interleaved.size() * sizeof(float))) {
         ADD_FAILURE() << "the sound output stopped delivering";
         return {};
     }
     std::vector<float> left(frames);
-    for (std::size_t k = 0; k < frames; ++k) left[k] = interleaved[k * sdl_backend::kChannels];
+    for (std::size_t k = 0; k < frames; ++k) left[k] = interleaved[k * sound::kChannels];
     return left;
 }
 
 std::vector<float> fromFirstSound(std::size_t frames) {
     constexpr std::size_t kBlock = 1024;
-    const std::size_t patience = std::size_t{20} * sdl_backend::kRate;  // frames: 20 s of output
+    const std::size_t patience = std::size_t{20} * sound::kRate;  // frames: 20 s of output
     for (std::size_t read = 0; read < patience; read += kBlock) {
         std::vector<float> block = next(kBlock);
         if (block.empty()) return {};

@@ -5,12 +5,12 @@
 #include <cmath>
 #include <numbers>
 
-#include "audio/sdl/output_format.h"
+#include "audio/posix/output_format.h"
 
 namespace tone_signal {
 namespace {
 
-constexpr double kRate = sdl_backend::kRate;
+constexpr double kRate = sound::kRate;
 constexpr double kHalfWindow = 0.050;  // seconds of audio compared on each side of a change
 constexpr double kSearch = 0.040;      // how far a shift is looked for
 constexpr double kTolerance = 0.0005;  // a few samples: the 4 kHz WAV is resampled on the way out

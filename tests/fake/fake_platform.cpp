@@ -76,10 +76,10 @@ void record(const char* what, std::uint32_t id, std::uint32_t fromMs = 0) {
 }  // namespace
 
 void reset() {
+    closeDevice();  // the device layer forgets its open device; the call itself is forgotten below
     world = World{};
     world.tree["/"] = Node{true, true};
     platform::detail::resetInput();
-    gDeviceId = 0;
 }
 
 std::int64_t nowMs() { return world.ms; }
@@ -178,8 +178,6 @@ bool enterDirectory(const char* path) {
 
 std::string currentDirectory() { return world.cwd; }
 
-WindowHandle findConsoleWindow() { return nullptr; }
-
 void exitProcess(int status) { throw fake::ProcessExit{status}; }
 
 namespace detail {
@@ -205,18 +203,19 @@ namespace backend {
 
 using fake::world;
 
-DeviceId open(const char* deviceType, const char* elementName) {
+DeviceId open(Format format, const char* elementName) {
+    const char* formatName = format == Format::Wave ? "wave" : "mpeg";
     std::string path = fake::resolve(elementName);
     DeviceId id = 0;
     if (!path.empty() && !world.tree[path].isDirectory) {
         id = world.nextId++;
         world.openFiles[id] = elementName;
     }
-    world.calls.push_back({world.ms, "open", id, elementName, deviceType, 0});
+    world.calls.push_back({world.ms, "open", id, elementName, formatName, 0});
     return id;
 }
 
-void play(DeviceId id, std::uint32_t fromMs, platform::WindowHandle) { fake::record("play", id, fromMs); }
+void play(DeviceId id, std::uint32_t fromMs) { fake::record("play", id, fromMs); }
 void pause(DeviceId id) { fake::record("pause", id); }
 void resume(DeviceId id) { fake::record("resume", id); }
 void close(DeviceId id) {

@@ -53,7 +53,7 @@ struct DeviceCall {
     std::string what;      // "open", "play", "pause", "resume", "close", "length"
     std::uint32_t id;      // device id the call names (for open: the id handed back)
     std::string name;      // open: element name; others: the name of the device's file
-    std::string type;      // open: device type
+    std::string type;      // open: the format, "mpeg" or "wave"
     std::uint32_t fromMs;  // play: start position
 };
 const std::vector<DeviceCall>& deviceCalls();

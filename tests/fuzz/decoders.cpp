@@ -14,9 +14,9 @@
 #include <cstring>
 #include <string>
 
-#include "audio/sdl/decoder.h"
-#include "audio/sdl/output_format.h"
-#include "audio/sdl/track.h"
+#include "audio/posix/decoder.h"
+#include "audio/posix/output_format.h"
+#include "audio/posix/track.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace {
@@ -89,8 +89,8 @@ private:
 };
 
 void openAndPlay(bool mpeg, unsigned startTenths) {
-    std::unique_ptr<sdl_backend::Decoder> decoder = mpeg ? sdl_backend::openMpegFile(scratchFile().c_str())
-                                                         : sdl_backend::openWaveFile(scratchFile().c_str());
+    std::unique_ptr<sound::Decoder> decoder = mpeg ? sound::openMpegFile(scratchFile().c_str())
+                                                         : sound::openWaveFile(scratchFile().c_str());
     if (!decoder) return;
     FUZZ_REQUIRE(decoder->rate() > 0 && decoder->channels() > 0 && decoder->lengthFrames() > 0);
     // Below 1 kHz, SDL's resampler needs seconds for each output buffer (a 1 Hz WAV: 3 s for a few
@@ -98,15 +98,15 @@ void openAndPlay(bool mpeg, unsigned startTenths) {
     // opened and measured, not played.
     const bool playable = decoder->rate() >= 1000;
 
-    std::unique_ptr<sdl_backend::Track> track = sdl_backend::Track::create(std::move(decoder));
+    std::unique_ptr<sound::Track> track = sound::Track::create(std::move(decoder));
     if (!track) return;
     std::uint32_t lengthMs = track->lengthMs();
     track->startAt(static_cast<std::uint32_t>(std::uint64_t{lengthMs} * startTenths / 10));
     if (!playable) return;
     // About three seconds of output: enough to cross frames, seek points and the end of a short
     // file, little enough to keep every run quick.
-    std::array<Uint8, std::size_t{sdl_backend::kBufferFrames} * sdl_backend::kBytesPerFrame> out{};
-    const int buffers = 3 * sdl_backend::kRate / sdl_backend::kBufferFrames + 1;
+    std::array<Uint8, std::size_t{sound::kBufferFrames} * sound::kBytesPerFrame> out{};
+    const int buffers = 3 * sound::kRate / sound::kBufferFrames + 1;
     for (int k = 0; k < buffers; ++k) {
         track->render(out.data(), static_cast<int>(out.size()));
         if (k == buffers / 2) {

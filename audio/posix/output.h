@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-#include "audio/sdl/track.h"
+#include "audio/posix/track.h"
 
-namespace sdl_backend {
+namespace sound {
 
 // Plays track from fromMs, in place of whatever played before.
 void play(Track& track, std::uint32_t fromMs);
@@ -15,4 +15,4 @@ void setPaused(Track& track, bool paused);
 // Stops rendering track when it is the one playing; after this it may be destroyed.
 void forget(Track& track);
 
-}  // namespace sdl_backend
+}  // namespace sound

@@ -1,14 +1,14 @@
-#include "audio/sdl/output.h"
+#include "audio/posix/output.h"
 
 #include <SDL.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "audio/sdl/output_format.h"
-#include "audio/sdl/quiet_stderr.h"
+#include "audio/posix/output_format.h"
+#include "audio/posix/quiet_stderr.h"
 
-namespace sdl_backend {
+namespace sound {
 namespace {
 
 // Plain values only: the process may end through std::exit while the audio thread runs, and
@@ -101,4 +101,4 @@ void forget(Track& track) {
     if (playing == &track) playing = nullptr;
 }
 
-}  // namespace sdl_backend
+}  // namespace sound

@@ -3,9 +3,9 @@
 
 #include <cstdio>
 
-#include "audio/sdl/decoder.h"
+#include "audio/posix/decoder.h"
 
-namespace sdl_backend {
+namespace sound {
 namespace {
 
 // After a seek the decoder first runs through this many earlier frames, unheard. A frame's data
@@ -117,4 +117,4 @@ std::unique_ptr<Decoder> openMpegFile(const char* path) {
                                          length);
 }
 
-}  // namespace sdl_backend
+}  // namespace sound

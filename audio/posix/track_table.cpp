@@ -1,8 +1,8 @@
-#include "audio/sdl/track_table.h"
+#include "audio/posix/track_table.h"
 
 #include <map>
 
-namespace sdl_backend {
+namespace sound {
 namespace {
 
 struct Table {
@@ -40,4 +40,4 @@ std::unique_ptr<Track> removeTrack(backend::DeviceId id) {
     return track;
 }
 
-}  // namespace sdl_backend
+}  // namespace sound

@@ -1,11 +1,11 @@
-#include "audio/sdl/quiet_stderr.h"
+#include "audio/posix/quiet_stderr.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
 
-namespace sdl_backend {
+namespace sound {
 
 QuietStderr::QuietStderr() {
     std::fflush(stderr);
@@ -23,4 +23,4 @@ QuietStderr::~QuietStderr() {
     ::close(saved_);
 }
 
-}  // namespace sdl_backend
+}  // namespace sound

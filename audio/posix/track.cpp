@@ -1,12 +1,12 @@
-#include "audio/sdl/track.h"
+#include "audio/posix/track.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
 
-#include "audio/sdl/output_format.h"
+#include "audio/posix/output_format.h"
 
-namespace sdl_backend {
+namespace sound {
 namespace {
 
 // Frames decoded per step: about one MPEG frame, so the audio thread does small, even work.
@@ -83,4 +83,4 @@ void Track::decodeMore() {
     }
 }
 
-}  // namespace sdl_backend
+}  // namespace sound

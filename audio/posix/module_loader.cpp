@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "audio/backend.h"
-#include "audio/sdl/module_interface.h"
+#include "audio/posix/module_interface.h"
 
 namespace backend {
 namespace {
@@ -115,13 +115,12 @@ const Module* sound() {
 
 }  // namespace
 
-DeviceId open(const char* deviceType, const char* elementName) {
+DeviceId open(Format format, const char* fileName) {
     const Module* m = sound();
-    return m != nullptr ? m->open(deviceType, elementName) : 0;
+    return m != nullptr ? m->open(static_cast<int>(format), fileName) : 0;
 }
 
-// Nothing reads the end-of-play notice, so no window is told.
-void play(DeviceId id, std::uint32_t fromMs, platform::WindowHandle) {
+void play(DeviceId id, std::uint32_t fromMs) {
     if (const Module* m = sound()) m->play(id, fromMs);
 }
 

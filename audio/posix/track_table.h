@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "audio/backend.h"
-#include "audio/sdl/track.h"
+#include "audio/posix/track.h"
 
-namespace sdl_backend {
+namespace sound {
 
 backend::DeviceId addTrack(std::unique_ptr<Track> track);
 // Null when id names no open file (0 never does).
@@ -15,4 +15,4 @@ Track* findTrack(backend::DeviceId id);
 // Takes the track out of the table; null when id names no open file.
 std::unique_ptr<Track> removeTrack(backend::DeviceId id);
 
-}  // namespace sdl_backend
+}  // namespace sound

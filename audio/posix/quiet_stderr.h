@@ -3,7 +3,7 @@
 // reach the console.
 #pragma once
 
-namespace sdl_backend {
+namespace sound {
 
 class QuietStderr {
 public:
@@ -16,4 +16,4 @@ private:
     int saved_ = -1;  // the real standard error while it is shut
 };
 
-}  // namespace sdl_backend
+}  // namespace sound

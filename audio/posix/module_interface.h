@@ -6,7 +6,8 @@
 
 extern "C" {
 
-using QuavelinSoundOpen = std::uint32_t (*)(const char* deviceType, const char* elementName);
+// format is a backend::Format as a number: 0 MPEG audio, 1 wave.
+using QuavelinSoundOpen = std::uint32_t (*)(int format, const char* fileName);
 using QuavelinSoundPlay = void (*)(std::uint32_t id, std::uint32_t fromMs);
 using QuavelinSoundPause = void (*)(std::uint32_t id);
 using QuavelinSoundResume = void (*)(std::uint32_t id);

@@ -7,9 +7,9 @@
 #include <memory>
 #include <vector>
 
-#include "audio/sdl/decoder.h"
+#include "audio/posix/decoder.h"
 
-namespace sdl_backend {
+namespace sound {
 
 class Track {
 public:
@@ -45,4 +45,4 @@ private:
     bool ended_ = true;         // nothing more to play until the next startAt
 };
 
-}  // namespace sdl_backend
+}  // namespace sound

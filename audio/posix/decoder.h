@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-namespace sdl_backend {
+namespace sound {
 
 class Decoder {
 public:
@@ -21,9 +21,9 @@ public:
     virtual std::size_t read(float* out, std::size_t frames) = 0;
 };
 
-// "MPEGVideo": MPEG audio through libmpg123. Null when the file holds no decodable audio.
+// MPEG audio through libmpg123. Null when the file holds no decodable audio.
 std::unique_ptr<Decoder> openMpegFile(const char* path);
-// "waveaudio": RIFF WAVE through libsndfile. Null when the file holds no decodable audio.
+// RIFF WAVE through libsndfile. Null when the file holds no decodable audio.
 std::unique_ptr<Decoder> openWaveFile(const char* path);
 
-}  // namespace sdl_backend
+}  // namespace sound

@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "audio/sdl/decoder.h"
-#include "audio/sdl/quiet_stderr.h"
+#include "audio/posix/decoder.h"
+#include "audio/posix/quiet_stderr.h"
 
-namespace sdl_backend {
+namespace sound {
 namespace {
 
 struct FileCloser {
@@ -65,11 +65,11 @@ std::unique_ptr<Decoder> openWaveFile(const char* path) {
         QuietStderr quiet;
         file.reset(sf_open(path, SFM_READ, &info));
     }
-    // libsndfile reads many other containers; "waveaudio" takes only what a wave device plays.
+    // libsndfile reads many other containers; a wave track is only what a wave device plays.
     if (!file || !isWave(info) || info.frames <= 0 || info.samplerate <= 0 || info.channels <= 0)
         return nullptr;
     if (info.seekable == 0) return nullptr;
     return std::make_unique<WaveDecoder>(std::move(file), info);
 }
 
-}  // namespace sdl_backend
+}  // namespace sound

@@ -4,7 +4,7 @@
 
 #include <SDL.h>
 
-namespace sdl_backend {
+namespace sound {
 
 // 44.1 kHz is the rate of nearly every MP3: the common file needs no resampling.
 constexpr int kRate = 44100;
@@ -17,4 +17,4 @@ constexpr int kBytesPerFrame = kChannels * static_cast<int>(sizeof(float));
 // fifth of a second, no longer than the player's own poll.
 constexpr Uint16 kBufferFrames = 8192;
 
-}  // namespace sdl_backend
+}  // namespace sound
