@@ -35,16 +35,32 @@ bool trackOver(const PlayerState& state) {
     return elapsed >= bound && state.pauseStart == 0;
 }
 
+void readAndApply(PlayerState& state) {
+    state.commandCode = readCommand();
+    applyCommand(state, state.commandCode);
+}
+
+// Checks the end of the track every 200 ms, and acts on a typed line the moment it arrives. The
+// checks keep their pace whatever is typed between them; only a command that took longer than the
+// rest of an interval (one that asked a question) gets a whole interval after it.
 void pollUntilTrackEnds(PlayerState& state) {
+    std::int64_t nextCheck = platform::clockMs() + kPollIntervalMs;
     for (;;) {
-        if (platform::inputWaiting() || state.readNow != 0) {
-            state.readNow = 0;
-            state.commandCode = readCommand();
-            applyCommand(state, state.commandCode);
+        if (state.readNow != 0 || platform::waitForInput(0)) {
+            state.readNow = 0;  // after a stop, the read waits for the user
+            readAndApply(state);
         }
         if (state.leaveTrack == 1) return;
-        platform::sleepMs(kPollIntervalMs);
+        for (;;) {
+            std::int64_t left = nextCheck - platform::clockMs();
+            if (!platform::waitForInput(left > 0 ? static_cast<int>(left) : 0)) break;
+            readAndApply(state);
+            if (state.leaveTrack == 1) return;
+            std::int64_t now = platform::clockMs();
+            if (now >= nextCheck) nextCheck = now + kPollIntervalMs;
+        }
         if (trackOver(state)) return;
+        nextCheck += kPollIntervalMs;
     }
 }
 

@@ -62,29 +62,29 @@ int readChar() {
     return static_cast<unsigned char>(buffer[head++]);
 }
 
-bool inputWaiting() {
+bool waitForInput(int timeoutMs) {
     // The player is about to wait for the user: whatever it printed (a prompt above all) must be
     // seen now, also through a pipe or a file.
     flushOutput();
-    if (bufferedNonBlank()) return true;
-    if (ended) return true;
-    if (!detail::stdinReady()) return false;
-    // Keep one leftover blank (a line end may still answer a final single-byte read), then take
-    // what is ready without waiting.
-    if (head < tail) {
-        buffer[0] = buffer[tail - 1];
-        head = 0;
-        tail = 1;
-    } else {
-        head = tail = 0;
+    const std::int64_t deadline = clockMs() + timeoutMs;
+    for (;;) {
+        if (bufferedNonBlank() || ended) return true;
+        std::int64_t left = deadline - clockMs();
+        if (!detail::stdinWait(left > 0 ? static_cast<int>(left) : 0)) return false;
+        // Keep one leftover blank (a line end may still answer a final single-byte read), then
+        // take what is ready without waiting.
+        if (head < tail) {
+            buffer[0] = buffer[tail - 1];
+            head = 0;
+            tail = 1;
+        } else {
+            head = tail = 0;
+        }
+        std::size_t got = detail::stdinRead(buffer.data() + tail, buffer.size() - tail);
+        if (got == 0) ended = true;
+        tail += got;
+        // Blank lines are no command: wait on for what is left of the time.
     }
-    std::size_t got = detail::stdinRead(buffer.data() + tail, buffer.size() - tail);
-    if (got == 0) {
-        ended = true;
-        return true;
-    }
-    tail += got;
-    return bufferedNonBlank();
 }
 
 }  // namespace platform

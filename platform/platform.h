@@ -15,7 +15,8 @@ namespace platform {
 // ---- Clock --------------------------------------------------------------------------------
 // Calendar seconds. Kept 64-bit everywhere so that stamps stay right past 2038.
 std::int64_t clockSeconds();
-void sleepMs(int milliseconds);
+// Milliseconds of a steady clock (never set back): the pace of the playback loop's checks.
+std::int64_t clockMs();
 
 // ---- Random numbers (the shuffle pick) ------------------------------------------------------
 void seedRandom(std::uint32_t seed);
@@ -32,9 +33,11 @@ bool readWord(char* buf, std::size_t size);
 // Reads one byte; -1 at end of input.
 int readChar();
 
-// True when a command can be read without waiting for the user: unread non-blank input is
-// buffered, or standard input has bytes or end-of-file ready. A leftover line end alone is not.
-bool inputWaiting();
+// Waits up to timeoutMs (0: not at all) until a command can be read without waiting for the user:
+// unread non-blank input is buffered, or standard input has bytes or end-of-file ready. A leftover
+// line end alone is not. Returns as soon as one can, true; false when the time is up. Flushes the
+// output first, so whatever the player printed is seen while it waits.
+bool waitForInput(int timeoutMs);
 
 // ---- Output ---------------------------------------------------------------------------------
 // The player's own messages, written in the source as UTF-8; converted to the console's

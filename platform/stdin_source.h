@@ -9,8 +9,9 @@ namespace platform::detail {
 // Returns the number read; 0 at end of input (or on an error, which ends input just the same).
 std::size_t stdinRead(char* buf, std::size_t size);
 
-// True when stdinRead would return at once: bytes or end of input are ready.
-bool stdinReady();
+// Waits up to timeoutMs (0: not at all) for stdinRead to be able to return at once; true when
+// bytes or the end of input are ready.
+bool stdinWait(int timeoutMs);
 
 // Forgets everything buffered (the test fake starts each scenario afresh).
 void resetInput();

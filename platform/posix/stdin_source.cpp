@@ -17,10 +17,11 @@ std::size_t stdinRead(char* buf, std::size_t size) {
     }
 }
 
-bool stdinReady() {
+bool stdinWait(int timeoutMs) {
     pollfd input{STDIN_FILENO, POLLIN, 0};
     for (;;) {
-        int result = ::poll(&input, 1, 0);
+        // An interrupted wait starts again with the whole time: a stray signal only delays a check.
+        int result = ::poll(&input, 1, timeoutMs);
         if (result > 0) break;
         if (result == 0) return false;
         if (errno != EINTR) return true;  // let the read find out, and end input if it fails

@@ -1,4 +1,4 @@
-// Calendar seconds and the poll's sleep.
+// Calendar seconds and the steady clock of the poll.
 #include <windows.h>
 
 #include <ctime>
@@ -9,6 +9,6 @@ namespace platform {
 
 std::int64_t clockSeconds() { return static_cast<std::int64_t>(_time64(nullptr)); }
 
-void sleepMs(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds < 0 ? 0 : milliseconds)); }
+std::int64_t clockMs() { return static_cast<std::int64_t>(GetTickCount64()); }
 
 }  // namespace platform

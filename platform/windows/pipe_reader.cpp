@@ -72,8 +72,10 @@ std::size_t pipeRead(char* buf, std::size_t size) {
     return taken;
 }
 
-bool pipeReady() {
+bool pipeWait(int timeoutMs) {
     EnterCriticalSection(&shared.lock);
+    if (shared.pending == 0 && !shared.ended && timeoutMs > 0)
+        SleepConditionVariableCS(&shared.changed, &shared.lock, static_cast<DWORD>(timeoutMs));
     bool ready = shared.pending > 0 || shared.ended;
     LeaveCriticalSection(&shared.lock);
     return ready;

@@ -16,7 +16,7 @@ void startPipeReader(HANDLE pipe);
 // Waits for bytes or the end of input; 0 at the end.
 std::size_t pipeRead(char* buf, std::size_t size);
 
-// True when bytes or the end of input are there to be taken.
-bool pipeReady();
+// Waits up to timeoutMs for bytes or the end of input; true when they are there to be taken.
+bool pipeWait(int timeoutMs);
 
 }  // namespace platform::detail

@@ -48,10 +48,18 @@ std::size_t stdinRead(char* buf, std::size_t size) {
     return got;
 }
 
-bool stdinReady() {
+bool stdinWait(int timeoutMs) {
     switch (kind()) {
-        case InputKind::Console: return _kbhit() != 0;
-        case InputKind::Pipe: return pipeReady();
+        case InputKind::Console: {
+            // _kbhit answers only for now: ask again every few milliseconds until the time is up.
+            const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
+            while (_kbhit() == 0) {
+                if (GetTickCount64() >= deadline) return false;
+                Sleep(5);
+            }
+            return true;
+        }
+        case InputKind::Pipe: return pipeWait(timeoutMs);
         case InputKind::Other: break;
     }
     return true;  // a file or the NUL device never makes a read wait

@@ -140,7 +140,7 @@ namespace platform {
 using fake::world;
 
 std::int64_t clockSeconds() { return fake::kEpochSeconds + world.ms / 1000; }
-void sleepMs(int milliseconds) { world.ms += milliseconds; }
+std::int64_t clockMs() { return world.ms; }
 
 void seedRandom(std::uint32_t seed) { world.seed = seed; }
 int randomNumber() {
@@ -193,7 +193,16 @@ std::size_t stdinRead(char* buf, std::size_t size) {
     return n;
 }
 
-bool stdinReady() { return world.input.empty() || world.input.front().atMs <= world.ms; }
+bool stdinWait(int timeoutMs) {
+    if (world.input.empty()) return true;  // the end of input is ready at once
+    std::int64_t arrives = world.input.front().atMs;
+    if (arrives > world.ms + timeoutMs) {
+        world.ms += timeoutMs;
+        return false;
+    }
+    world.ms = std::max(world.ms, arrives);
+    return true;
+}
 
 }  // namespace detail
 }  // namespace platform

@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t count = 0;
     std::array<char, 256> word{};
     for (;;) {
-        if (askFirst) platform::inputWaiting();
+        if (askFirst) platform::waitForInput(0);
         if (letTimePass) fake::advanceMs(7);
         word.fill('\x7f');
         if (!platform::readWord(word.data(), word.size())) break;
@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ++count;
     }
     FUZZ_REQUIRE(count == expected.size());
-    FUZZ_REQUIRE(platform::inputWaiting());  // the end of input is always ready to be read
+    FUZZ_REQUIRE(platform::waitForInput(0));  // the end of input is always ready to be read
 
     // Pass 2: the command reader over the same pieces gives the same codes, then "exit" for good.
     typed = fuzz::typeInPieces(data, size);

@@ -66,16 +66,16 @@ private:
 
 TEST_F(StdinTest, PipeWordsAcrossReadsLinesAndEnd) {
     usePipe();
-    EXPECT_FALSE(platform::inputWaiting());  // nothing typed yet
+    EXPECT_FALSE(platform::waitForInput(0));  // nothing typed yet
     send("cd mu");
-    EXPECT_TRUE(platform::inputWaiting());  // takes "cd mu" into the buffer
+    EXPECT_TRUE(platform::waitForInput(0));  // takes "cd mu" into the buffer
     send("sic\n");
     EXPECT_EQ(word(), "cd");
-    EXPECT_TRUE(platform::inputWaiting());   // the second word of the line is waiting
+    EXPECT_TRUE(platform::waitForInput(0));   // the second word of the line is waiting
     EXPECT_EQ(word(), "music");              // joined from two reads
-    EXPECT_FALSE(platform::inputWaiting());  // a leftover line end alone
+    EXPECT_FALSE(platform::waitForInput(0));  // a leftover line end alone
     send("  \n\t\n");
-    EXPECT_FALSE(platform::inputWaiting());  // blank lines are no command
+    EXPECT_FALSE(platform::waitForInput(0));  // blank lines are no command
 
     // A word longer than the caller's buffer (and than the input buffer) is cut, its rest dropped.
     send(std::string(5000, 'x') + " next\n");
@@ -83,7 +83,7 @@ TEST_F(StdinTest, PipeWordsAcrossReadsLinesAndEnd) {
     EXPECT_EQ(word(), "next");
 
     closePipe();
-    EXPECT_TRUE(platform::inputWaiting());  // end of input is ready, never waited for
+    EXPECT_TRUE(platform::waitForInput(0));  // end of input is ready, never waited for
     EXPECT_EQ(word(), "<end>");
     EXPECT_EQ(platform::readChar(), -1);
 }
@@ -98,9 +98,9 @@ TEST_F(StdinTest, FileAndClosedInputEnd) {
     std::fclose(file);
     becomeStdin(fd);
 
-    EXPECT_TRUE(platform::inputWaiting());
+    EXPECT_TRUE(platform::waitForInput(0));
     EXPECT_EQ(word(), "exit");
-    EXPECT_TRUE(platform::inputWaiting());  // end of file counts as waiting
+    EXPECT_TRUE(platform::waitForInput(0));  // end of file counts as waiting
     EXPECT_EQ(platform::readChar(), '\n');  // the line end still answers one byte read
     EXPECT_EQ(platform::readChar(), -1);
     EXPECT_EQ(word(), "<end>");
@@ -108,7 +108,7 @@ TEST_F(StdinTest, FileAndClosedInputEnd) {
     // With no standard input at all, reads end at once instead of polling forever.
     platform::detail::resetInput();
     ::close(STDIN_FILENO);
-    EXPECT_TRUE(platform::inputWaiting());
+    EXPECT_TRUE(platform::waitForInput(0));
     EXPECT_EQ(word(), "<end>");
 }
 
