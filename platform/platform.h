@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -66,6 +67,11 @@ int findNames(NamePattern pattern, std::span<NameSlot> out);
 bool enterDirectory(const char* path);
 // The whole current directory path, however long; empty when it can't be read.
 std::string currentDirectory();
+
+// ---- Command line -----------------------------------------------------------------------------
+// The arguments after the program's name, as UTF-8 (on Windows read again from the wide command
+// line, since argv there holds only what the ANSI code page can say).
+std::vector<std::string> commandLineArguments(int argc, char** argv);
 
 // ---- Process ----------------------------------------------------------------------------------
 // Ends the process with status, flushing output first.
