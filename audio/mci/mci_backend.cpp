@@ -27,9 +27,7 @@ void closeAllOnExitOnce() {
 }
 
 // MCI's device type for each kind of file.
-const char* deviceTypeOf(Format format) {
-    return format == Format::Wave ? "waveaudio" : "MPEGVideo";
-}
+const char* deviceTypeOf(Format format) { return format == Format::Wave ? "waveaudio" : "MPEGVideo"; }
 
 // The console's own window, to which a play addresses its completion notice. Nothing reads the
 // notice (the player decides by the clock when a track is over), but MCI is told where it goes.
