@@ -22,11 +22,15 @@
 #include <utility>
 #include <vector>
 
-#include "child_process.h"
+#include "harness/child_process.h"
 
 namespace {
 
-using namespace bench;
+using harness::Child;
+using harness::Clock;
+using harness::threadCpuNs;
+using harness::threadsOf;
+using harness::Usage;
 namespace fs = std::filesystem;
 using Ms = std::chrono::duration<double, std::milli>;
 
@@ -55,16 +59,20 @@ double maxOf(const std::vector<double>& values) {
     return values.empty() ? 0 : *std::max_element(values.begin(), values.end());
 }
 
+std::vector<std::string> withEnv(const std::vector<std::string>& extra) {
+    return harness::environmentWith(harness::currentEnvironment(), extra);
+}
+
 std::vector<std::string> quietEnv(const std::string& driver) {
-    return {"LC_ALL=C", "SDL_AUDIODRIVER=" + driver};
+    return withEnv({"LC_ALL=C", "SDL_AUDIODRIVER=" + driver});
 }
 
 std::vector<std::string> pulseEnv(const Options& o) {
-    return {"LC_ALL=C", "SDL_AUDIODRIVER=pulseaudio", "PULSE_SERVER=" + o.pulse};
+    return withEnv({"LC_ALL=C", "SDL_AUDIODRIVER=pulseaudio", "PULSE_SERVER=" + o.pulse});
 }
 
 std::vector<std::string> diskEnv(const std::string& file) {
-    return {"LC_ALL=C", "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + file};
+    return withEnv({"LC_ALL=C", "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + file});
 }
 
 void fail(const std::string& what) {
@@ -268,7 +276,7 @@ Changed nextTrack(const Options& o, const std::string& dir, int runs) {
         player.write("n\n" + kNothing);
         std::optional<Clock::time_point> prompted, heard;
         while ((!prompted || !heard) && Clock::now() < typed + std::chrono::seconds(10)) {
-            player.pump();
+            player.readSome(0);
             if (!prompted && player.output().find(kPrompt + "b~$ ", from) != std::string::npos)
                 prompted = Clock::now();
             if (!heard && watch.heard()) heard = Clock::now();
