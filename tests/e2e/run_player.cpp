@@ -40,7 +40,8 @@ namespace {
 // output can't block each other through the pipes.
 class InputWriter {
 public:
-    InputWriter(harness::Child& player, const std::vector<InputStep>& steps) : player_(player), steps_(steps) {}
+    InputWriter(harness::Child& player, const std::vector<InputStep>& steps)
+        : player_(player), steps_(steps) {}
 
     void start() {
         thread_ = std::thread([this] { writeAll(); });
@@ -91,22 +92,32 @@ private:
     bool ended_ = false;
 };
 
-Run runSteps(const fs::path& player, const fs::path& workdir, const std::vector<InputStep>& steps,
-             const std::vector<std::string>& env, int timeoutSeconds) {
+std::vector<std::string> environment(const std::vector<std::string>& env) {
     std::vector<std::string> kept = {"LC_ALL=C", "SDL_AUDIODRIVER=dummy"};
     for (const char* name : {"PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
         if (const char* value = std::getenv(name)) kept.push_back(std::string(name) + "=" + value);
-    // The player, or a program that runs it (QUAVELIN_E2E_WRAPPER: its words, blank-separated,
-    // e.g. valgrind and its options), which is then given ten times as long.
-    std::vector<std::string> command;
-    if (const char* wrapper = std::getenv("QUAVELIN_E2E_WRAPPER")) {
-        std::istringstream words(wrapper);
-        for (std::string word; words >> word;) command.push_back(word);
-    }
-    if (!command.empty()) timeoutSeconds *= 10;
-    command.push_back(player.string());
+    return harness::environmentWith(kept, env);
+}
 
-    harness::Child child(command, workdir.string(), harness::environmentWith(kept, env));
+// The player, or a program that runs it (QUAVELIN_E2E_WRAPPER: its words, blank-separated, e.g.
+// valgrind and its options), then the arguments.
+std::vector<std::string> command(const fs::path& player, const std::vector<std::string>& arguments) {
+    std::vector<std::string> words;
+    if (const char* wrapper = std::getenv("QUAVELIN_E2E_WRAPPER")) {
+        std::istringstream split(wrapper);
+        for (std::string word; split >> word;) words.push_back(word);
+    }
+    words.push_back(player.string());
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    return words;
+}
+
+Run runSteps(const fs::path& player, const fs::path& workdir, const std::vector<InputStep>& steps,
+             const std::vector<std::string>& env, int timeoutSeconds,
+             const std::vector<std::string>& arguments = {}) {
+    // Under a wrapper the player is given ten times as long.
+    if (std::getenv("QUAVELIN_E2E_WRAPPER") != nullptr) timeoutSeconds *= 10;
+    harness::Child child(command(player, arguments), workdir.string(), environment(env));
     InputWriter writer(child, steps);
     writer.start();
     auto deadline = harness::Clock::now() + std::chrono::seconds(timeoutSeconds);
@@ -129,6 +140,15 @@ Run runPlayer(const fs::path& workdir, const std::string& input, const std::vect
 Run runPlayer(const fs::path& workdir, const std::vector<InputStep>& steps,
               const std::vector<std::string>& env, int timeoutSeconds) {
     return runSteps(QUAVELIN_BINARY, workdir, steps, env, timeoutSeconds);
+}
+
+Run runPlayerWithArguments(const std::vector<std::string>& arguments, const fs::path& workdir,
+                           const std::string& input) {
+    return runSteps(QUAVELIN_BINARY, workdir, std::vector<InputStep>{{"", {}, input}}, {}, 20, arguments);
+}
+
+std::unique_ptr<harness::Child> startPlayer(const fs::path& workdir) {
+    return std::make_unique<harness::Child>(command(QUAVELIN_BINARY, {}), workdir.string(), environment({}));
 }
 
 Run runPlayerBinary(const fs::path& binary, const fs::path& workdir, const std::string& input,
