@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -70,27 +69,6 @@ TEST_F(DirectoryTest, FindsSortedNamesOfTheCurrentDirectory) {
     EXPECT_EQ(names(NamePattern::Mp3Files, 2), (std::vector<std::string>{"a.b.mp3", "A.mp3"}));
     EXPECT_EQ(names(NamePattern::NamesWithoutDot, 50),
               (std::vector<std::string>{".", "..", "Music", "README"}));
-}
-
-TEST_F(DirectoryTest, KeepsTheFirstNamesOfAHugeDirectory) {
-    // Many more entries than one read of the directory returns, made in an order unlike the sorted
-    // one: tracks t0000..t1999 and names without a dot d2000..d2999.
-    std::vector<std::string> tracks, others = {".", ".."};
-    char name[16];
-    for (int k = 0; k < 3000; ++k) {
-        int n = (k * 7919) % 3000;
-        std::snprintf(name, sizeof name, n < 2000 ? "t%04d.mp3" : "d%04d", n);
-        touch(name);
-    }
-    for (int k = 0; k < 50; ++k) {
-        std::snprintf(name, sizeof name, "t%04d.mp3", k);
-        tracks.emplace_back(name);
-        std::snprintf(name, sizeof name, "d%04d", 2000 + k);
-        if (k < 48) others.emplace_back(name);
-    }
-    ASSERT_TRUE(platform::enterDirectory(root_.c_str()));
-    EXPECT_EQ(names(NamePattern::Mp3Files, 50), tracks);
-    EXPECT_EQ(names(NamePattern::NamesWithoutDot, 50), others);
 }
 
 TEST_F(DirectoryTest, EntersDirectoriesAndReportsLongPaths) {
