@@ -1,65 +1,75 @@
-// Typed bytes through the shared input buffer and the command reader: every word comes out whole
-// (cut to the reader's buffer), in order, whatever pieces the bytes arrive in and however the
-// "is a key waiting" test is mixed in; every word maps to a code within the command set.
+// Typed bytes through the shared input buffer, arriving in pieces of any size and with the "is a
+// key waiting" test mixed in: every word comes out whole (cut to the reader's buffer), in order,
+// then the end of input for good; read as directory answers, quoted or not, they stay in bounds.
+#include <algorithm>
 #include <array>
-#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
 
-#include "console/command_reader.h"
 #include "platform/platform.h"
+#include "tests/fake/fake_platform.h"
 #include "tests/fuzz/fuzz_check.h"
-#include "tests/fuzz/typed_input.h"
 
 namespace {
 
-constexpr CommandCode kHeldTrack = 1'000'000;
+// Types text into a fresh fake world in pieces of the given size, 10 ms apart.
+void typeInPieces(std::string_view text, std::size_t piece) {
+    fake::reset();
+    for (std::size_t from = 0; from < text.size(); from += piece)
+        fake::typeAt(static_cast<std::int64_t>(from / piece) * 10, std::string(text.substr(from, piece)));
+}
 
-// What a word must map to, from the rules of the command set.
-void checkCode(const std::string& word, CommandCode code) {
-    FUZZ_REQUIRE((code >= CmdStop && code <= CmdForward10) ||
-                 (code >= kTrackCodeBase && code <= kTrackCodeBase + kHeldTrack));
-    char first = word.empty() ? '\0' : word[0];
-    if (first == 'n') FUZZ_REQUIRE(code == CmdNext);
-    if (first == 'b') FUZZ_REQUIRE(code == CmdBefore);
-    if (first == 'p') FUZZ_REQUIRE(code == CmdPause);
-    if (first == 'r') FUZZ_REQUIRE(code == CmdResume);
-    if (first >= '0' && first <= '9') {
-        std::int64_t value = 0;
-        for (std::size_t k = 0; k < word.size() && word[k] >= '0' && word[k] <= '9'; ++k)
-            value = std::min<std::int64_t>(value * 10 + (word[k] - '0'), kHeldTrack);
-        FUZZ_REQUIRE(code == kTrackCodeBase + value);
+// The words of text: split at blanks, each cut to 255 bytes, and ending at a zero byte inside it.
+std::vector<std::string> wordsOf(std::string_view text) {
+    std::vector<std::string> words;
+    constexpr std::string_view kBlanks = " \t\n\r\v\f";
+    for (std::size_t k = text.find_first_not_of(kBlanks); k != std::string_view::npos;) {
+        std::size_t end = std::min(text.find_first_of(kBlanks, k), text.size());
+        std::string word(text.substr(k, std::min<std::size_t>(end - k, 255)));
+        words.push_back(word.substr(0, word.find('\0')));
+        k = text.find_first_not_of(kBlanks, end);
     }
-    if (code == CmdExit) FUZZ_REQUIRE(word == "exit");
-    if (code == CmdForward10) FUZZ_REQUIRE(word == "f");
-    if (code == CmdBack10) FUZZ_REQUIRE(word == "d");
+    return words;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // Pass 1: the bare word reader, with the waiting test mixed in as the mode asks.
-    fuzz::Typed typed = fuzz::typeInPieces(data, size);
-    const std::vector<std::string> expected = fuzz::wordsOf(typed.text, 256);
-    const bool askFirst = (typed.mode & 0x20) != 0;
-    const bool letTimePass = (typed.mode & 0x40) != 0;
+    if (size == 0) return 0;
+    // The first byte: the size of the pieces, and whether to ask for waiting input and let time
+    // pass before each read.
+    const unsigned mode = data[0];
+    const std::string_view text(reinterpret_cast<const char*>(data) + 1, size - 1);
+    const std::vector<std::string> expected = wordsOf(text);
+
+    typeInPieces(text, mode % 32 + 1);
     std::size_t count = 0;
     std::array<char, 256> word{};
     for (;;) {
-        if (askFirst) platform::waitForInput(0);
-        if (letTimePass) fake::advanceMs(7);
+        if ((mode & 0x20) != 0) platform::waitForInput(0);
+        if ((mode & 0x40) != 0) fake::advanceMs(7);
         word.fill('\x7f');
         if (!platform::readWord(word.data(), word.size())) break;
-        FUZZ_REQUIRE(std::memchr(word.data(), '\0', word.size()) != nullptr);
-        FUZZ_REQUIRE(count < expected.size());
-        FUZZ_REQUIRE(std::string(word.data()) == expected[count]);
-        checkCode(expected[count], commandForWord(word.data()));
+        FUZZ_REQUIRE(std::find(word.begin(), word.end(), '\0') != word.end());
+        FUZZ_REQUIRE(count < expected.size() && std::string(word.data()) == expected[count]);
         ++count;
     }
     FUZZ_REQUIRE(count == expected.size());
     FUZZ_REQUIRE(platform::waitForInput(0));  // the end of input is always ready to be read
 
-    // Pass 2: the command reader over the same pieces gives the same codes, then "exit" for good.
-    typed = fuzz::typeInPieces(data, size);
-    for (const std::string& w : expected) FUZZ_REQUIRE(readCommand() == commandForWord(w.c_str()));
-    FUZZ_REQUIRE(readCommand() == CmdExit);
+    // The same bytes as answers at a directory prompt: quoted ones may hold blanks, so there are
+    // at most as many answers as there are words, each zero-terminated in its buffer, and the end
+    // of input comes for good.
+    typeInPieces(text, mode % 32 + 1);
+    std::array<char, 1024> path{};
+    std::size_t answers = 0;
+    bool quoted = false;
+    for (path.fill('\x7f'); platform::readPath(path.data(), path.size(), quoted); path.fill('\x7f')) {
+        FUZZ_REQUIRE(std::find(path.begin(), path.end(), '\0') != path.end());
+        FUZZ_REQUIRE(quoted || std::string_view(path.data()).find_first_of(" \t\n\r\v\f") == std::string_view::npos);
+        ++answers;
+    }
+    FUZZ_REQUIRE(answers <= expected.size() && !platform::readPath(path.data(), path.size(), quoted));
     return 0;
 }
