@@ -1,4 +1,5 @@
-// The sound service on POSIX systems: MPEG audio through libmpg123, wave files through libsndfile, and SDL2's audio thread for the output.
+// The sound service on POSIX systems: MPEG audio through libmpg123, wave files through libsndfile, and SDL2's
+// audio thread for the output.
 #include "audio/backend.h"
 
 #include <sys/stat.h>

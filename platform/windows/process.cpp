@@ -5,9 +5,6 @@
 
 namespace platform {
 
-void exitProcess(int status) {
-    std::fflush(stdout);
-    std::exit(status);
-}
+void writeError(std::string_view utf8) { std::fwrite(utf8.data(), 1, utf8.size(), stderr); }
 
 }  // namespace platform

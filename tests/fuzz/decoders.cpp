@@ -89,8 +89,8 @@ private:
 };
 
 void openAndPlay(bool mpeg, unsigned startTenths) {
-    std::unique_ptr<sound::Decoder> decoder = mpeg ? sound::openMpegFile(scratchFile().c_str())
-                                                         : sound::openWaveFile(scratchFile().c_str());
+    std::unique_ptr<sound::Decoder> decoder =
+        mpeg ? sound::openMpegFile(scratchFile().c_str()) : sound::openWaveFile(scratchFile().c_str());
     if (!decoder) return;
     FUZZ_REQUIRE(decoder->rate() > 0 && decoder->channels() > 0 && decoder->lengthFrames() > 0);
     // Below 1 kHz, SDL's resampler needs seconds for each output buffer (a 1 Hz WAV: 3 s for a few

@@ -72,7 +72,7 @@ TEST_F(StdinTest, PipeWordsAcrossReadsLinesAndEnd) {
     send("sic\n");
     EXPECT_EQ(word(), "cd");
     EXPECT_TRUE(platform::waitForInput(0));   // the second word of the line is waiting
-    EXPECT_EQ(word(), "music");              // joined from two reads
+    EXPECT_EQ(word(), "music");               // joined from two reads
     EXPECT_FALSE(platform::waitForInput(0));  // a leftover line end alone
     send("  \n\t\n");
     EXPECT_FALSE(platform::waitForInput(0));  // blank lines are no command
@@ -101,7 +101,7 @@ TEST_F(StdinTest, FileAndClosedInputEnd) {
     EXPECT_TRUE(platform::waitForInput(0));
     EXPECT_EQ(word(), "exit");
     EXPECT_TRUE(platform::waitForInput(0));  // end of file counts as waiting
-    EXPECT_EQ(platform::readChar(), '\n');  // the line end still answers one byte read
+    EXPECT_EQ(platform::readChar(), '\n');   // the line end still answers one byte read
     EXPECT_EQ(platform::readChar(), -1);
     EXPECT_EQ(word(), "<end>");
 
