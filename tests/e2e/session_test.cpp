@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <utility>
 
@@ -54,6 +55,19 @@ TEST(EndToEndSession, EveryCommandPrintsItsTextsAndKeepsPlaying) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(maskTimes(run.out), expected);
+}
+
+TEST(EndToEndSession, AJumpBeforeTheStartPlaysFromTheStart) {
+    TempTree tree;
+    tree.addDirectory("m");
+    fs::copy_file(fs::path(QUAVELIN_SOURCE_DIR) / "tests/audio/fixtures/cbr.mp3", tree.root() / "m/a.mp3");
+    auto run = runPlayer(tree.root(), "m\njump -1 -5\ntime\nexit\n");
+    // The time line of "jump" itself, then that of "time": no negative time, the bar at its start.
+    static const std::regex atStart("\n0 min [0-3] sec / 0 min 15 sec\n>\\.{29}\n");
+    auto lines =
+        std::distance(std::sregex_iterator(run.out.begin(), run.out.end(), atStart), std::sregex_iterator());
+    EXPECT_EQ(lines, 2) << run.out;
+    EXPECT_EQ(run.out.find('-'), std::string::npos);
 }
 
 TEST(EndToEndSession, WritesCodePage932InAShiftJisLocale) {

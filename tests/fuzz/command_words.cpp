@@ -67,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool quoted = false;
     for (path.fill('\x7f'); platform::readPath(path.data(), path.size(), quoted); path.fill('\x7f')) {
         FUZZ_REQUIRE(std::find(path.begin(), path.end(), '\0') != path.end());
-        FUZZ_REQUIRE(quoted || std::string_view(path.data()).find_first_of(" \t\n\r\v\f") == std::string_view::npos);
+        FUZZ_REQUIRE(quoted ||
+                     std::string_view(path.data()).find_first_of(" \t\n\r\v\f") == std::string_view::npos);
         ++answers;
     }
     FUZZ_REQUIRE(answers <= expected.size() && !platform::readPath(path.data(), path.size(), quoted));
