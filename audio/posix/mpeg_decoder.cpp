@@ -140,24 +140,30 @@ bool hasOneRate(mpg123_handle* h, int fd) {
 }
 
 // Every frame's rate, read frame by frame (headers only, nothing decoded), as runs of one rate.
+// Frames are numbered as libmpg123 seeks to them; the first part starts at frame 0 even when the
+// decoder stands past it already.
 std::vector<RatePart> rateParts(mpg123_handle* h, std::int64_t& length) {
     std::vector<RatePart> parts;
-    std::int64_t frames = 0;
+    off_t last = 0;
+    auto partLength = [&] {
+        const RatePart& p = parts.back();
+        return toOutputFrames((last + 1 - p.firstFrame) * p.samplesPerFrame, p.rate);
+    };
     length = 0;
-    for (off_t frame = 0;; ++frame) {
+    for (;;) {
         int result = mpg123_framebyframe_next(h);
         if (result != MPG123_OK && result != MPG123_NEW_FORMAT) break;
         mpg123_frameinfo info{};
         if (mpg123_info(h, &info) != MPG123_OK || info.rate <= 0) break;
+        off_t frame = mpg123_tellframe(h);
         int samples = mpegSamplesPerFrame(info.version, info.layer);
         if (parts.empty() || parts.back().rate != info.rate || parts.back().samplesPerFrame != samples) {
-            if (!parts.empty()) length += toOutputFrames(frames * parts.back().samplesPerFrame, parts.back().rate);
-            parts.push_back({frame, length, info.rate, samples});
-            frames = 0;
+            if (!parts.empty()) length += partLength();
+            parts.push_back({parts.empty() ? 0 : frame, length, info.rate, samples});
         }
-        ++frames;
+        last = frame;
     }
-    if (!parts.empty()) length += toOutputFrames(frames * parts.back().samplesPerFrame, parts.back().rate);
+    if (!parts.empty()) length += partLength();
     mpg123_seek(h, 0, SEEK_SET);
     return parts;
 }
