@@ -1,27 +1,40 @@
-// The sound service on POSIX systems: MPEG audio through libmpg123, wave files through libsndfile, and SDL2's
-// audio thread for the output.
+// The sound service on POSIX systems: MPEG audio through libmpg123, wave files through libsndfile,
+// played through the sound server or SDL (see output.h).
 #include "audio/backend.h"
 
-#include <sys/stat.h>
+#include <optional>
 
 #include "audio/posix/decoder.h"
 #include "audio/posix/output.h"
 #include "audio/posix/track.h"
+#include "audio/posix/track_file.h"
 #include "audio/posix/track_table.h"
 
 namespace backend {
 namespace {
 
-// Only regular files: a directory can't play, and a named pipe would block the open.
-bool isRegularFile(const char* path) {
-    struct stat info {};
-    return ::stat(path, &info) == 0 && S_ISREG(info.st_mode);
+// The decoder of the file closed last, kept with its frame index: d, f and jump close the track
+// and open the same file again, and a large file's scan would make every such move wait.
+struct KeptDecoder {
+    Format format = Format::MpegAudio;
+    sound::FileIdentity identity;
+    std::unique_ptr<sound::Decoder> decoder;
+};
+
+// Never destroyed: nothing is gained by tearing it down at the process's end.
+KeptDecoder& kept() {
+    static KeptDecoder* const instance = new KeptDecoder;
+    return *instance;
 }
 
-std::unique_ptr<sound::Decoder> openDecoder(Format format, const char* path) {
+std::unique_ptr<sound::Decoder> openDecoder(Format format, sound::TrackFile file) {
+    KeptDecoder& last = kept();
+    std::unique_ptr<sound::Decoder> reused = std::move(last.decoder);
+    if (reused && last.format == format && last.identity == file.identity()) return reused;
+    reused.reset();
     switch (format) {
-        case Format::MpegAudio: return sound::openMpegFile(path);
-        case Format::Wave: return sound::openWaveFile(path);
+        case Format::MpegAudio: return sound::openMpegFile(std::move(file));
+        case Format::Wave: return sound::openWaveFile(std::move(file));
     }
     return nullptr;
 }
@@ -29,12 +42,12 @@ std::unique_ptr<sound::Decoder> openDecoder(Format format, const char* path) {
 }  // namespace
 
 DeviceId open(Format format, const char* fileName) {
-    if (!isRegularFile(fileName)) return 0;
-    std::unique_ptr<sound::Decoder> decoder = openDecoder(format, fileName);
+    std::optional<sound::TrackFile> file = sound::openTrackFile(fileName);
+    if (!file) return 0;
+    sound::FileIdentity identity = file->identity();
+    std::unique_ptr<sound::Decoder> decoder = openDecoder(format, std::move(*file));
     if (!decoder) return 0;
-    std::unique_ptr<sound::Track> track = sound::Track::create(std::move(decoder));
-    if (!track) return 0;
-    return sound::addTrack(std::move(track));
+    return sound::addTrack({std::make_unique<sound::Track>(std::move(decoder)), format, identity});
 }
 
 void play(DeviceId id, std::uint32_t fromMs) {
@@ -50,8 +63,10 @@ void resume(DeviceId id) {
 }
 
 void close(DeviceId id) {
-    std::unique_ptr<sound::Track> track = sound::removeTrack(id);
-    if (track) sound::forget(*track);
+    sound::OpenFile file = sound::removeTrack(id);
+    if (!file.track) return;
+    sound::forget(*file.track);
+    kept() = KeptDecoder{file.format, file.identity, file.track->takeDecoder()};
 }
 
 bool lengthMs(DeviceId id, std::uint32_t& milliseconds) {

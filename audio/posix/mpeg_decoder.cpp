@@ -1,9 +1,16 @@
-// MPEG audio files through libmpg123.
+// MPEG audio files through libmpg123, which also converts to the output format: it resamples and
+// upmixes each frame at the frame's own rate, so a file whose format changes midway plays right.
 #include <mpg123.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
+#include <vector>
 
 #include "audio/posix/decoder.h"
+#include "audio/posix/mpeg_header.h"
+#include "audio/posix/output_format.h"
 
 namespace sound {
 namespace {
@@ -38,39 +45,61 @@ off_t seekFile(void* file, off_t offset, int whence) {
     return fseeko(f, offset, whence) == 0 ? ftello(f) : -1;
 }
 
+// A run of frames at one rate. libmpg123 counts a file's samples as if every frame had the rate
+// of the frame it decodes at the moment, so where the rate changes, lengths and seek targets
+// come from these instead.
+struct RatePart {
+    off_t firstFrame;
+    std::int64_t firstOutputFrame;
+    long rate;
+    int samplesPerFrame;
+};
+
+std::int64_t toOutputFrames(std::int64_t samples, long rate) { return samples * kRate / rate; }
+
 class MpegDecoder final : public Decoder {
 public:
-    MpegDecoder(File file, Handle handle, int rate, int channels, std::int64_t length)
-        : file_(std::move(file)),
-          handle_(std::move(handle)),
-          rate_(rate),
-          channels_(channels),
-          length_(length) {}
+    MpegDecoder(File file, Handle handle, std::int64_t length, std::vector<RatePart> parts)
+        : file_(std::move(file)), handle_(std::move(handle)), length_(length), parts_(std::move(parts)) {}
 
-    int rate() const override { return rate_; }
-    int channels() const override { return channels_; }
     std::int64_t lengthFrames() const override { return length_; }
 
     bool seek(std::int64_t frame) override {
-        return mpg123_seek(handle_.get(), static_cast<off_t>(frame), SEEK_SET) >= 0;
+        skip_ = 0;
+        if (parts_.empty()) return mpg123_seek(handle_.get(), static_cast<off_t>(frame), SEEK_SET) >= 0;
+        auto part = std::prev(std::upper_bound(parts_.begin(), parts_.end(), frame,
+                                               [](std::int64_t f, const RatePart& p) { return f < p.firstOutputFrame; }));
+        std::int64_t samples = (frame - part->firstOutputFrame) * part->rate / kRate;
+        std::int64_t whole = samples / part->samplesPerFrame;
+        if (mpg123_seek_frame(handle_.get(), part->firstFrame + static_cast<off_t>(whole), SEEK_SET) < 0)
+            return false;
+        skip_ = frame - part->firstOutputFrame - toOutputFrames(whole * part->samplesPerFrame, part->rate);
+        return true;
     }
 
     std::size_t read(float* out, std::size_t frames) override {
-        std::size_t bytes = 0;
-        int result = mpg123_read(handle_.get(), out, frames * frameBytes(), &bytes);
-        // A format change in mid-stream keeps the forced float output; only errors end the file.
-        if (result != MPG123_OK && result != MPG123_NEW_FORMAT && result != MPG123_DONE) return 0;
-        return bytes / frameBytes();
+        for (;;) {
+            std::size_t bytes = 0;
+            int result = mpg123_read(handle_.get(), out, frames * kBytesPerFrame, &bytes);
+            // A format change in mid-stream keeps the forced output; only errors end the file.
+            if (result != MPG123_OK && result != MPG123_NEW_FORMAT && result != MPG123_DONE) return 0;
+            std::size_t got = bytes / kBytesPerFrame;
+            if (got == 0 && result == MPG123_NEW_FORMAT) continue;  // said before the new frames come
+            if (skip_ == 0 || got == 0) return got;
+            // The rest of a seek inside a frame: dropped, and what follows moved to the front.
+            auto dropped = static_cast<std::size_t>(std::min<std::int64_t>(skip_, static_cast<std::int64_t>(got)));
+            skip_ -= static_cast<std::int64_t>(dropped);
+            std::copy(out + dropped * kChannels, out + got * kChannels, out);
+            if (got > dropped) return got - dropped;
+        }
     }
 
 private:
-    std::size_t frameBytes() const { return static_cast<std::size_t>(channels_) * sizeof(float); }
-
     File file_;  // outlives the decoder handle, which reads from it
     Handle handle_;
-    int rate_;
-    int channels_;
     std::int64_t length_;
+    std::vector<RatePart> parts_;  // empty while the whole file has one rate
+    std::int64_t skip_ = 0;        // output frames still to drop after a seek
 };
 
 Handle newQuietHandle() {
@@ -85,21 +114,67 @@ Handle newQuietHandle() {
     if (mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0) != MPG123_OK) return nullptr;
     if (mpg123_param(h, MPG123_PREFRAMES, kFramesBeforeSeekTarget, 0.0) != MPG123_OK) return nullptr;
     if (mpg123_replace_reader_handle(h, readFile, seekFile, nullptr) != MPG123_OK) return nullptr;
-    // Float output at whatever rate and channel count the file has; conversion is the output's job.
+    // The output format and nothing else: libmpg123 converts every frame to it.
     mpg123_format_none(h);
-    const long* rates = nullptr;
-    std::size_t rateCount = 0;
-    mpg123_rates(&rates, &rateCount);
-    for (std::size_t k = 0; k < rateCount; ++k)
-        mpg123_format(h, rates[k], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
+    if (mpg123_format(h, kRate, MPG123_STEREO, MPG123_ENC_FLOAT_32) != MPG123_OK) return nullptr;
     return handle;
+}
+
+// Whether the frames at the index's entries all have the first one's rate: a header read at
+// each, without decoding.
+bool hasOneRate(mpg123_handle* h, int fd) {
+    off_t* offsets = nullptr;
+    off_t step = 0;
+    std::size_t fill = 0;
+    if (mpg123_index(h, &offsets, &step, &fill) != MPG123_OK) return true;
+    long first = 0;
+    for (std::size_t k = 0; k < fill; ++k) {
+        std::array<unsigned char, 4> header{};
+        if (::pread(fd, header.data(), header.size(), offsets[k]) != 4) continue;
+        long rate = mpegHeaderRate(header);
+        if (rate == 0) continue;
+        if (first == 0) first = rate;
+        if (rate != first) return false;
+    }
+    return true;
+}
+
+// Every frame's rate, read frame by frame (headers only, nothing decoded), as runs of one rate.
+// Frames are numbered as libmpg123 seeks to them; the first part starts at frame 0 even when the
+// decoder stands past it already.
+std::vector<RatePart> rateParts(mpg123_handle* h, std::int64_t& length) {
+    std::vector<RatePart> parts;
+    off_t last = 0;
+    auto partLength = [&] {
+        const RatePart& p = parts.back();
+        return toOutputFrames((last + 1 - p.firstFrame) * p.samplesPerFrame, p.rate);
+    };
+    length = 0;
+    for (;;) {
+        int result = mpg123_framebyframe_next(h);
+        if (result != MPG123_OK && result != MPG123_NEW_FORMAT) break;
+        mpg123_frameinfo info{};
+        if (mpg123_info(h, &info) != MPG123_OK || info.rate <= 0) break;
+        off_t frame = mpg123_tellframe(h);
+        int samples = mpegSamplesPerFrame(info.version, info.layer);
+        if (parts.empty() || parts.back().rate != info.rate || parts.back().samplesPerFrame != samples) {
+            if (!parts.empty()) length += partLength();
+            parts.push_back({parts.empty() ? 0 : frame, length, info.rate, samples});
+        }
+        last = frame;
+    }
+    if (!parts.empty()) length += partLength();
+    mpg123_seek(h, 0, SEEK_SET);
+    return parts;
 }
 
 }  // namespace
 
-std::unique_ptr<Decoder> openMpegFile(const char* path) {
-    File file(std::fopen(path, "rbe"));
-    if (!file || std::setvbuf(file.get(), nullptr, _IOFBF, kReadBuffer) != 0) return nullptr;
+std::unique_ptr<Decoder> openMpegFile(TrackFile trackFile) {
+    File file(::fdopen(trackFile.fd(), "rb"));
+    if (!file) return nullptr;
+    int fd = trackFile.release();
+    if (std::setvbuf(file.get(), nullptr, _IOFBF, kReadBuffer) != 0) return nullptr;
     Handle handle = newQuietHandle();
     if (!handle) return nullptr;
     mpg123_handle* h = handle.get();
@@ -107,14 +182,14 @@ std::unique_ptr<Decoder> openMpegFile(const char* path) {
     // A scan through every frame makes the length exact where headers can only estimate it (VBR
     // without a Xing header, a cut-off file) and builds the index for sample-exact seeks.
     if (mpg123_scan(h) != MPG123_OK) return nullptr;
-    long rate = 0;
-    int channels = 0;
-    int encoding = 0;
-    if (mpg123_getformat(h, &rate, &channels, &encoding) != MPG123_OK) return nullptr;
     std::int64_t length = mpg123_length(h);
-    if (length <= 0 || rate <= 0 || channels <= 0) return nullptr;
-    return std::make_unique<MpegDecoder>(std::move(file), std::move(handle), static_cast<int>(rate), channels,
-                                         length);
+    std::vector<RatePart> parts;
+    if (!hasOneRate(h, fd)) {
+        parts = rateParts(h, length);
+        if (parts.size() < 2) parts.clear();
+    }
+    if (length <= 0) return nullptr;
+    return std::make_unique<MpegDecoder>(std::move(file), std::move(handle), length, std::move(parts));
 }
 
 }  // namespace sound

@@ -1,6 +1,7 @@
-// The process's one sound output, opened at the first play and kept until the process ends:
-// closing an SDL device blocks for about 100 ms, which a track change must not pay. Its audio
-// thread renders the playing track; every change of what plays is made with that thread held off.
+// The process's one sound output, opened at the first play and kept until the process ends. Its
+// sink is the sound server's stream where one answers and no SDL_AUDIODRIVER is set, SDL's output
+// otherwise (see sink.h). The sink's thread renders the playing track; every change of what plays
+// is made with that thread held off.
 #pragma once
 
 #include <cstdint>

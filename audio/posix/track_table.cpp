@@ -6,11 +6,11 @@ namespace sound {
 namespace {
 
 struct Table {
-    std::map<backend::DeviceId, std::unique_ptr<Track>> tracks;
+    std::map<backend::DeviceId, OpenFile> files;
     backend::DeviceId lastId = 0;
 };
 
-// Never destroyed: the audio thread may still render a track while std::exit runs the static
+// Never destroyed: the output's thread may still render a track while std::exit runs the static
 // destructors, and the process's end releases everything anyway.
 Table& table() {
     static Table* const instance = new Table;
@@ -19,25 +19,25 @@ Table& table() {
 
 }  // namespace
 
-backend::DeviceId addTrack(std::unique_ptr<Track> track) {
+backend::DeviceId addTrack(OpenFile file) {
     Table& t = table();
     backend::DeviceId id = ++t.lastId;
     if (id == 0) id = ++t.lastId;  // after 2^32 opens: 0 names no device
-    t.tracks[id] = std::move(track);
+    t.files[id] = std::move(file);
     return id;
 }
 
 Track* findTrack(backend::DeviceId id) {
-    auto found = table().tracks.find(id);
-    return found == table().tracks.end() ? nullptr : found->second.get();
+    auto found = table().files.find(id);
+    return found == table().files.end() ? nullptr : found->second.track.get();
 }
 
-std::unique_ptr<Track> removeTrack(backend::DeviceId id) {
-    auto found = table().tracks.find(id);
-    if (found == table().tracks.end()) return nullptr;
-    std::unique_ptr<Track> track = std::move(found->second);
-    table().tracks.erase(found);
-    return track;
+OpenFile removeTrack(backend::DeviceId id) {
+    auto found = table().files.find(id);
+    if (found == table().files.end()) return {};
+    OpenFile file = std::move(found->second);
+    table().files.erase(found);
+    return file;
 }
 
 }  // namespace sound

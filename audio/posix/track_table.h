@@ -6,13 +6,20 @@
 
 #include "audio/backend.h"
 #include "audio/posix/track.h"
+#include "audio/posix/track_file.h"
 
 namespace sound {
 
-backend::DeviceId addTrack(std::unique_ptr<Track> track);
+struct OpenFile {
+    std::unique_ptr<Track> track;
+    backend::Format format;
+    FileIdentity identity;  // the file as it was when opened
+};
+
+backend::DeviceId addTrack(OpenFile file);
 // Null when id names no open file (0 never does).
 Track* findTrack(backend::DeviceId id);
-// Takes the track out of the table; null when id names no open file.
-std::unique_ptr<Track> removeTrack(backend::DeviceId id);
+// Takes the file out of the table; its track is null when id names no open file.
+OpenFile removeTrack(backend::DeviceId id);
 
 }  // namespace sound

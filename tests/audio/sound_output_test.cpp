@@ -6,9 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "audio/backend.h"
 #include "audio/device.h"
 #include "audio/posix/output_format.h"
 #include "tests/audio/disk_capture.h"
@@ -113,6 +117,60 @@ TEST_F(SoundOutput, TheNextTrackPlaysOnTheSameOutput) {
     ASSERT_EQ(openAndPlay(fixture("tone.wav"), 12500), 0);
     std::vector<float> audio = disk_capture::fromFirstSound(framesOf(2.0));
     EXPECT_EQ(tone_signal::expectSignalFrom(audio, 12.5), 2);
+}
+
+// The tone of audio in Hz, from its zero crossings.
+double pitchOf(const std::vector<float>& audio) {
+    int crossings = 0;
+    for (std::size_t k = 1; k < audio.size(); ++k) crossings += (audio[k - 1] < 0) != (audio[k] < 0);
+    return crossings / 2.0 * sound::kRate / static_cast<double>(audio.size());
+}
+
+// Bytes this process has read from files and pipes so far.
+std::uint64_t bytesRead() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    std::uint64_t value = 0;
+    while (io >> key >> value)
+        if (key == "rchar:") return value;
+    return 0;
+}
+
+// The joined file (500 Hz at 8 kHz mono, then 1500 Hz at 48 kHz stereo) forty times over. Each
+// part is heard at its own pitch, and a seek (close, open, play from) lands by time across the
+// changes of format, with the frame index of the first open: the file is not read again.
+TEST_F(SoundOutput, JoinedFormatsPlayAtTheirPitchAndSeeksLandWithoutRereading) {
+    namespace fs = std::filesystem;
+    const fs::path path = fs::path(::testing::TempDir()) / "joined-40.mp3";
+    {
+        std::ifstream in(fixture("joined.mp3"), std::ios::binary);
+        const std::string joined((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::ofstream out(path, std::ios::binary);
+        for (int k = 0; k < 40; ++k) out << joined;
+    }
+    const std::uint32_t joinedMs = [] {
+        backend::DeviceId id = backend::open(backend::Format::MpegAudio, fixture("joined.mp3").c_str());
+        std::uint32_t ms = 0;
+        EXPECT_TRUE(backend::lengthMs(id, ms));
+        backend::close(id);
+        return ms;
+    }();
+    std::uint64_t before = bytesRead();
+    ASSERT_EQ(openAndPlay(path.string(), 0), 0);
+    EXPECT_GE(bytesRead() - before, fs::file_size(path));  // the first open scans the whole file
+    EXPECT_NEAR(trackLengthSeconds(), joinedMs * 40 / 1000.0, 1.0);
+    EXPECT_NEAR(pitchOf(disk_capture::fromFirstSound(framesOf(0.2))), 500, 25);
+    for (std::uint32_t copy : {7u, 23u, 38u}) {
+        for (bool high : {false, true}) {
+            const std::uint32_t at = copy * joinedMs + (high ? joinedMs - 1500 : 1500);
+            closeDevice();
+            disk_capture::drainToSilence();
+            before = bytesRead();
+            ASSERT_EQ(openAndPlay(path.string(), static_cast<std::int32_t>(at)), 0);
+            EXPECT_LT(bytesRead() - before, fs::file_size(path) / 4) << at << " ms";
+            EXPECT_NEAR(pitchOf(disk_capture::fromFirstSound(framesOf(0.2))), high ? 1500 : 500, 25) << at << " ms";
+        }
+    }
 }
 
 }  // namespace

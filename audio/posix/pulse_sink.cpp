@@ -1,0 +1,152 @@
+#include "audio/posix/pulse_sink.h"
+
+#include <pulse/pulseaudio.h>
+
+#include <algorithm>
+#include <cstddef>
+
+#include "audio/posix/output_format.h"
+#include "audio/posix/quiet_stderr.h"
+
+namespace sound {
+namespace {
+
+constexpr std::uint32_t kTargetBytes = 2u * kRate * kBytesPerFrame;  // two seconds queued
+constexpr std::uint32_t kRequestBytes = kTargetBytes / 4;
+
+// Plain values only: the process may end through std::exit while the stream's thread runs.
+pa_threaded_mainloop* loop = nullptr;
+pa_context* context = nullptr;
+pa_stream* stream = nullptr;
+QuavelinRender renderFrames = nullptr;
+bool corked = true;  // changed and read under the loop's lock
+
+void drop(pa_operation* operation) {
+    if (operation != nullptr) pa_operation_unref(operation);
+}
+
+// Renders bytes of output straight into the stream's own buffers.
+void write(std::size_t bytes) {
+    bytes -= bytes % kBytesPerFrame;
+    while (bytes > 0) {
+        void* data = nullptr;
+        std::size_t size = bytes;
+        if (pa_stream_begin_write(stream, &data, &size) != 0 || data == nullptr) return;
+        size = std::min(size, bytes);
+        size -= size % kBytesPerFrame;
+        if (size == 0) {
+            pa_stream_cancel_write(stream);
+            return;
+        }
+        renderFrames(static_cast<std::uint8_t*>(data), static_cast<int>(size));
+        if (pa_stream_write(stream, data, size, nullptr, 0, PA_SEEK_RELATIVE) != 0) return;
+        bytes -= size;
+    }
+}
+
+// While corked the server asks for nothing new; a request still on its way is left for the
+// refill that comes with the uncork, so that no silence is queued behind a pause.
+void onWritable(pa_stream*, std::size_t bytes, void*) {
+    if (!corked) write(bytes);
+}
+
+void onStateChange(void*) { pa_threaded_mainloop_signal(loop, 0); }
+void onContextState(pa_context*, void* userdata) { onStateChange(userdata); }
+void onStreamState(pa_stream*, void* userdata) { onStateChange(userdata); }
+
+void lock() { pa_threaded_mainloop_lock(loop); }
+void unlock() { pa_threaded_mainloop_unlock(loop); }
+
+void setCorked(bool value) {
+    corked = value;
+    drop(pa_stream_cork(stream, value ? 1 : 0, nullptr, nullptr));
+}
+
+void restart() {
+    drop(pa_stream_flush(stream, nullptr, nullptr));
+    corked = false;
+    // The server asks for nothing after a flush: the new sound is queued now, before the uncork.
+    write(kTargetBytes);
+    setCorked(false);
+}
+
+void setPaused(int paused) {
+    setCorked(paused != 0);
+    if (paused != 0) return;
+    std::size_t wanted = pa_stream_writable_size(stream);
+    if (wanted != static_cast<std::size_t>(-1)) write(wanted);
+}
+
+void halt() {
+    setCorked(true);
+    drop(pa_stream_flush(stream, nullptr, nullptr));
+}
+
+// Waits, locked, until ready() or failed() holds.
+template <typename Ready, typename Failed>
+bool waitFor(Ready ready, Failed failed) {
+    while (!ready()) {
+        if (failed()) return false;
+        pa_threaded_mainloop_wait(loop);
+    }
+    return true;
+}
+
+bool connect() {
+    context = pa_context_new(pa_threaded_mainloop_get_api(loop), "quavelin");
+    if (context == nullptr) return false;
+    pa_context_set_state_callback(context, onContextState, nullptr);
+    if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) return false;
+    if (!waitFor([] { return pa_context_get_state(context) == PA_CONTEXT_READY; },
+                 [] { return !PA_CONTEXT_IS_GOOD(pa_context_get_state(context)); }))
+        return false;
+    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kRate, kChannels};
+    stream = pa_stream_new(context, "quavelin", &spec, nullptr);
+    if (stream == nullptr) return false;
+    pa_stream_set_state_callback(stream, onStreamState, nullptr);
+    pa_stream_set_write_callback(stream, onWritable, nullptr);
+    // No prebuffering: a refilled stream plays as soon as it is uncorked.
+    const pa_buffer_attr buffer{static_cast<std::uint32_t>(-1), kTargetBytes, 0, kRequestBytes,
+                                static_cast<std::uint32_t>(-1)};
+    if (pa_stream_connect_playback(stream, nullptr, &buffer, PA_STREAM_START_CORKED, nullptr, nullptr) < 0)
+        return false;
+    return waitFor([] { return pa_stream_get_state(stream) == PA_STREAM_READY; },
+                   [] { return !PA_STREAM_IS_GOOD(pa_stream_get_state(stream)); });
+}
+
+void disconnect() {
+    if (stream != nullptr) pa_stream_unref(stream);
+    if (context != nullptr) {
+        pa_context_disconnect(context);
+        pa_context_unref(context);
+    }
+    stream = nullptr;
+    context = nullptr;
+}
+
+}  // namespace
+
+bool openPulseSink(QuavelinRender render, QuavelinSink& sink) {
+    renderFrames = render;
+    loop = pa_threaded_mainloop_new();
+    if (loop == nullptr) return false;
+    bool ready = false;
+    {
+        // libpulse's own complaints (a missing cookie, an unreadable configuration) stay unseen.
+        QuietStderr quiet;
+        pa_threaded_mainloop_lock(loop);
+        ready = pa_threaded_mainloop_start(loop) == 0 && connect();
+        if (!ready) disconnect();
+        pa_threaded_mainloop_unlock(loop);
+    }
+    if (!ready) {
+        pa_threaded_mainloop_stop(loop);
+        pa_threaded_mainloop_free(loop);
+        loop = nullptr;
+        return false;
+    }
+    sink = QuavelinSink{lock, unlock, restart, setPaused, halt};
+    return true;
+}
+
+}  // namespace sound

@@ -1,0 +1,71 @@
+// SDL's audio device as the output's sink, used where no sound server answers and wherever
+// SDL_AUDIODRIVER names a driver. Its audio thread renders into SDL's buffer; nothing queued can be
+// taken back, so pause and stop render silence from the next buffer on.
+#include <SDL.h>
+
+#include "audio/posix/output_format.h"
+#include "audio/posix/quiet_stderr.h"
+#include "audio/posix/sink.h"
+
+namespace {
+
+// Plain values only: the process may end through std::exit while the audio thread runs.
+SDL_AudioDeviceID device = 0;
+QuavelinRender renderFrames = nullptr;
+bool started = false;
+
+void SDLCALL renderCallback(void*, Uint8* out, int bytes) { renderFrames(out, bytes); }
+
+// Opens the output on the driver SDL picks (SDL_AUDIODRIVER and SDL's other variables decide).
+SDL_AudioDeviceID openDevice() {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
+    SDL_AudioSpec wanted{};
+    wanted.freq = sound::kRate;
+    wanted.format = AUDIO_F32SYS;
+    wanted.channels = sound::kChannels;
+    wanted.samples = sound::kBufferFrames;
+    wanted.callback = renderCallback;
+    // No changes allowed: SDL converts to whatever the device needs, and the format is fixed.
+    SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+    if (id == 0) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return id;
+}
+
+void lock() { SDL_LockAudioDevice(device); }
+void unlock() { SDL_UnlockAudioDevice(device); }
+
+// The device opens paused and starts only once a track is set to play: started earlier, its
+// first buffer would be silence.
+void restart() {
+    if (started) return;
+    started = true;
+    SDL_PauseAudioDevice(device, 0);
+}
+
+// The track itself renders silence while paused, and nothing once forgotten.
+void setPaused(int) {}
+void halt() {}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) int quavelin_open_sdl_sink(QuavelinRender render,
+                                                                             QuavelinSink* sink) {
+    renderFrames = render;
+    // SIGINT, SIGTERM and SIGHUP keep their default action: the player ends at once.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "quavelin");
+    bool silent = false;
+    {
+        sound::QuietStderr quiet;
+        device = openDevice();
+        if (device == 0) {
+            // SDL's dummy output keeps real time, so tracks still take as long as they last.
+            SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+            device = openDevice();
+            silent = true;
+        }
+    }
+    if (device == 0) return 0;
+    *sink = QuavelinSink{lock, unlock, restart, setPaused, halt};
+    return silent ? 2 : 1;
+}

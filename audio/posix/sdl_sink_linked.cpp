@@ -1,0 +1,10 @@
+// SDL's sink linked into the same program (the tests' and benchmarks' build of the backend).
+#include "audio/posix/sink.h"
+
+extern "C" int quavelin_open_sdl_sink(QuavelinRender render, QuavelinSink* sink);
+
+namespace sound {
+
+int openSdlSink(QuavelinRender render, QuavelinSink& sink) { return quavelin_open_sdl_sink(render, &sink); }
+
+}  // namespace sound

@@ -1,0 +1,42 @@
+// Where the output's frames go: a playback stream of the sound server (pulse_sink.h) or, where
+// none answers, SDL's audio device (sdl_sink.h). A table of plain C functions, so that SDL's sink
+// can live in a module of its own that no C++ object crosses into.
+#pragma once
+
+#include <cstdint>
+
+extern "C" {
+
+// Fills bytes of output (the output format) with what plays. Called on the sink's own thread,
+// with the sink locked.
+using QuavelinRender = void (*)(std::uint8_t* out, int bytes);
+
+struct QuavelinSink {
+    // Holds the sink's thread off, and lets it go on.
+    void (*lock)();
+    void (*unlock)();
+    // The following are called locked.
+    // What plays has changed: whatever is queued is dropped, the new sound follows at once.
+    void (*restart)();
+    // Paused (non-zero) or playing on from where it was.
+    void (*setPaused)(int paused);
+    // Nothing plays any more: whatever is queued is dropped.
+    void (*halt)();
+};
+
+// Opens SDL's output, rendering through render, and fills sink. Returns 1 for a device that is
+// heard, 2 for SDL's dummy output (no device could be opened: silent, but it keeps time), 0 when
+// there is no output at all.
+using QuavelinOpenSdlSink = int (*)(QuavelinRender render, QuavelinSink* sink);
+}
+
+namespace sound {
+
+// The file name of the module that holds SDL's sink, and its one entry point.
+inline constexpr const char* kSdlModuleFileName = "quavelin-sound-sdl.so";
+inline constexpr const char* kOpenSdlSinkName = "quavelin_open_sdl_sink";
+
+// SDL's sink: from its module, or linked in (the tests' build). Returns as QuavelinOpenSdlSink.
+int openSdlSink(QuavelinRender render, QuavelinSink& sink);
+
+}  // namespace sound
