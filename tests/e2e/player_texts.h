@@ -21,9 +21,10 @@ inline const std::string kSecondPrompt = "移動先時間指定 秒単位 ~$ ";
 
 inline std::string prompt(const std::string& track) { return "Quavelin~ " + track + "~$ "; }
 
-// The time line and its bar follow the wall clock: each becomes "<time>".
+// The time line and its bar follow the wall clock: each becomes "<time>". A negative time is never
+// shown, so it is left to stand out.
 inline std::string maskTimes(const std::string& out) {
-    static const std::regex timeLine("\n-?[0-9]+ min -?[0-9]+ sec / [0-9]+ min [0-9]+ sec\n[>.]{30}\n");
+    static const std::regex timeLine("\n[0-9]+ min [0-9]+ sec / [0-9]+ min [0-9]+ sec\n[>.]{30}\n");
     return std::regex_replace(out, timeLine, "\n<time>\n");
 }
 

@@ -1,6 +1,6 @@
 // Typed bytes through the shared input buffer, arriving in pieces of any size and with the "is a
-// key waiting" test mixed in: every word comes out whole (cut to the reader's buffer), in order,
-// then the end of input for good; read as directory answers, quoted or not, they stay in bounds.
+// key waiting" test mixed in: every word, and every answer at a directory prompt, comes out whole
+// (cut to the reader's buffer), in order, then the end of input for good.
 #include <algorithm>
 #include <array>
 #include <string>
@@ -13,24 +13,26 @@
 
 namespace {
 
-// Types text into a fresh fake world in pieces of the given size, 10 ms apart.
-void typeInPieces(std::string_view text, std::size_t piece) {
-    fake::reset();
-    for (std::size_t from = 0; from < text.size(); from += piece)
-        fake::typeAt(static_cast<std::int64_t>(from / piece) * 10, std::string(text.substr(from, piece)));
-}
+constexpr std::size_t kBufferBytes = 256;
 
-// The words of text: split at blanks, each cut to 255 bytes, and ending at a zero byte inside it.
-std::vector<std::string> wordsOf(std::string_view text) {
-    std::vector<std::string> words;
+// What the reader must give for text: split at blanks, each answer cut to the buffer and ending at
+// a zero byte inside it. With paths, one that begins with a double quote runs to the closing quote
+// or the end of its line instead, the quotes and a final '\r' left out.
+std::vector<std::string> answersOf(std::string_view text, bool paths) {
+    std::vector<std::string> answers;
     constexpr std::string_view kBlanks = " \t\n\r\v\f";
-    for (std::size_t k = text.find_first_not_of(kBlanks); k != std::string_view::npos;) {
-        std::size_t end = std::min(text.find_first_of(kBlanks, k), text.size());
-        std::string word(text.substr(k, std::min<std::size_t>(end - k, 255)));
-        words.push_back(word.substr(0, word.find('\0')));
-        k = text.find_first_not_of(kBlanks, end);
+    for (std::size_t k = text.find_first_not_of(kBlanks); k != std::string_view::npos;
+         k = text.find_first_not_of(kBlanks, k)) {
+        const bool quoted = paths && text[k] == '"';
+        const std::size_t from = quoted ? k + 1 : k;
+        const std::size_t end = std::min(text.find_first_of(quoted ? "\"\n" : kBlanks, from), text.size());
+        std::string answer(text.substr(from, std::min(end - from, kBufferBytes - 1)));
+        answer.resize(std::min(answer.size(), answer.find('\0')));
+        if (quoted && answer.ends_with('\r')) answer.pop_back();
+        answers.push_back(answer);
+        k = quoted && end < text.size() && text[end] == '"' ? end + 1 : end;
     }
-    return words;
+    return answers;
 }
 
 }  // namespace
@@ -41,36 +43,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // pass before each read.
     const unsigned mode = data[0];
     const std::string_view text(reinterpret_cast<const char*>(data) + 1, size - 1);
-    const std::vector<std::string> expected = wordsOf(text);
-
-    typeInPieces(text, mode % 32 + 1);
-    std::size_t count = 0;
-    std::array<char, 256> word{};
-    for (;;) {
-        if ((mode & 0x20) != 0) platform::waitForInput(0);
-        if ((mode & 0x40) != 0) fake::advanceMs(7);
-        word.fill('\x7f');
-        if (!platform::readWord(word.data(), word.size())) break;
-        FUZZ_REQUIRE(std::find(word.begin(), word.end(), '\0') != word.end());
-        FUZZ_REQUIRE(count < expected.size() && std::string(word.data()) == expected[count]);
-        ++count;
+    const std::size_t piece = mode % 32 + 1;
+    // The bytes read as words, then as directory answers.
+    for (bool paths : {false, true}) {
+        const std::vector<std::string> expected = answersOf(text, paths);
+        fake::reset();
+        for (std::size_t from = 0; from < text.size(); from += piece)
+            fake::typeAt(static_cast<std::int64_t>(from / piece) * 10, std::string(text.substr(from, piece)));
+        std::size_t count = 0;
+        std::array<char, kBufferBytes> answer{};
+        for (bool quoted = false;; ++count) {
+            if ((mode & 0x20) != 0) platform::waitForInput(0);
+            if ((mode & 0x40) != 0) fake::advanceMs(7);
+            answer.fill('\x7f');
+            if (!(paths ? platform::readPath(answer.data(), answer.size(), quoted)
+                        : platform::readWord(answer.data(), answer.size())))
+                break;
+            FUZZ_REQUIRE(std::find(answer.begin(), answer.end(), '\0') != answer.end());
+            FUZZ_REQUIRE(count < expected.size() && std::string(answer.data()) == expected[count]);
+        }
+        FUZZ_REQUIRE(count == expected.size());
+        FUZZ_REQUIRE(platform::waitForInput(0));  // the end of input is always ready to be read
     }
-    FUZZ_REQUIRE(count == expected.size());
-    FUZZ_REQUIRE(platform::waitForInput(0));  // the end of input is always ready to be read
-
-    // The same bytes as answers at a directory prompt: quoted ones may hold blanks, so there are
-    // at most as many answers as there are words, each zero-terminated in its buffer, and the end
-    // of input comes for good.
-    typeInPieces(text, mode % 32 + 1);
-    std::array<char, 1024> path{};
-    std::size_t answers = 0;
-    bool quoted = false;
-    for (path.fill('\x7f'); platform::readPath(path.data(), path.size(), quoted); path.fill('\x7f')) {
-        FUZZ_REQUIRE(std::find(path.begin(), path.end(), '\0') != path.end());
-        FUZZ_REQUIRE(quoted ||
-                     std::string_view(path.data()).find_first_of(" \t\n\r\v\f") == std::string_view::npos);
-        ++answers;
-    }
-    FUZZ_REQUIRE(answers <= expected.size() && !platform::readPath(path.data(), path.size(), quoted));
     return 0;
 }
