@@ -47,9 +47,12 @@ bool waitForInput(int timeoutMs);
 
 // ---- Output ---------------------------------------------------------------------------------
 // The player's own messages, written in the source as UTF-8; converted to the console's
-// character set (code page 932 on Windows and in Shift_JIS locales).
+// character set (POSIX: code page 932 in Shift_JIS locales; Windows: UTF-16 to a console, code
+// page 932 to a pipe or a file).
 void writeText(std::string_view utf8);
-// File names, paths and plain ASCII: written exactly as they are.
+// File names, paths and plain ASCII. POSIX writes them exactly as the file system holds them;
+// Windows holds every name as UTF-8 and converts it as writeText does ('?' for a character that
+// code page 932 lacks).
 void writeBytes(std::string_view bytes);
 void flushOutput();
 // Complaints about the command line, on standard error; written as writeText converts.
