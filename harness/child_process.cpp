@@ -26,7 +26,8 @@ std::vector<std::string> currentEnvironment() {
     return env;
 }
 
-std::vector<std::string> environmentWith(std::vector<std::string> base, const std::vector<std::string>& extra) {
+std::vector<std::string> environmentWith(std::vector<std::string> base,
+                                         const std::vector<std::string>& extra) {
     for (const std::string& entry : extra) {
         std::string name = entry.substr(0, entry.find('=') + 1);
         std::erase_if(base, [&](const std::string& e) { return e.starts_with(name); });
@@ -35,7 +36,8 @@ std::vector<std::string> environmentWith(std::vector<std::string> base, const st
     return base;
 }
 
-Child::Child(const std::vector<std::string>& argv, const std::string& dir, const std::vector<std::string>& env) {
+Child::Child(const std::vector<std::string>& argv, const std::string& dir,
+             const std::vector<std::string>& env) {
     std::vector<std::string> envStrings = env, argStrings = argv;
     std::vector<char*> envp, args;
     for (std::string& e : envStrings) envp.push_back(e.data());

@@ -27,7 +27,8 @@ struct Usage {
 // The environment of this process.
 std::vector<std::string> currentEnvironment();
 // base with the "NAME=value" entries of extra, which replace those of the same name.
-std::vector<std::string> environmentWith(std::vector<std::string> base, const std::vector<std::string>& extra);
+std::vector<std::string> environmentWith(std::vector<std::string> base,
+                                         const std::vector<std::string>& extra);
 
 class Child {
 public:

@@ -40,7 +40,8 @@ namespace {
 // output can't block each other through the pipes.
 class InputWriter {
 public:
-    InputWriter(harness::Child& player, const std::vector<InputStep>& steps) : player_(player), steps_(steps) {}
+    InputWriter(harness::Child& player, const std::vector<InputStep>& steps)
+        : player_(player), steps_(steps) {}
 
     void start() {
         thread_ = std::thread([this] { writeAll(); });
