@@ -369,9 +369,9 @@ void latencyRows(const Options& o, std::vector<Row>& rows) {
     add("d typed -> the sound 10 s back, ms", ours.back, "", heard, within(ours.back, 50, 100));
     add("1 GB MP3: jump typed -> the sound there, ms", big.jump, "", "<= 50 median",
         within(big.jump, 50, 1e9));
-    add("1 GB MP3: f typed -> the sound 10 s on, ms", big.forward, "", "<= 50 median",
+    add("1 GB MP3: f typed -> the sound where it lands, ms", big.forward, "", "<= 50 median",
         within(big.forward, 50, 1e9));
-    add("1 GB MP3: d typed -> the sound 10 s back, ms", big.back, "", "<= 50 median",
+    add("1 GB MP3: d typed -> the sound where it lands, ms", big.back, "", "<= 50 median",
         within(big.back, 50, 1e9));
     rows.push_back({"the player's output stream (media.name)", ours.stream, "", "", "", ""});
 }

@@ -106,6 +106,25 @@ std::optional<Clock::time_point> Monitor::waitFor(Heard want, Clock::time_point 
     }
 }
 
+std::optional<Clock::time_point> Monitor::waitForLeap(Clock::time_point since, Clock::time_point deadline) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    std::size_t from = windows_.size();
+    while (from > 0 && windows_[from - 1].at > since) --from;
+    for (;;) {
+        for (; from + 1 < windows_.size(); ++from) {
+            const Heard& heard = windows_[from].heard;
+            if (heard.sound != Sound::tone || windows_[from + 1].heard != heard) continue;
+            std::size_t before = from;
+            while (before > 0 && windows_[before - 1].heard.sound != Sound::tone) --before;
+            if (before == 0) return windows_[from].at;
+            int previous = windows_[before - 1].heard.tone;
+            if (heard.tone != previous && heard.tone != (previous + 1) % kTones) return windows_[from].at;
+        }
+        if (Clock::now() >= deadline) return std::nullopt;
+        grew_.wait_until(lock, deadline);
+    }
+}
+
 Heard Monitor::latest() {
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto w = windows_.rbegin(); w != windows_.rend(); ++w)

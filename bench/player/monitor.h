@@ -45,6 +45,10 @@ public:
     // follows that tone (the track playing on by itself, not the command) is passed over.
     std::optional<Clock::time_point> waitFor(Heard want, Clock::time_point since, Clock::time_point deadline,
                                              std::optional<Heard> notAfter = std::nullopt);
+    // The moment the monitor first carried a tone for two windows running that does not follow on
+    // from the tone before it (neither that tone nor the next one): where a seek landed, wherever
+    // that is; nothing when the deadline passes first.
+    std::optional<Clock::time_point> waitForLeap(Clock::time_point since, Clock::time_point deadline);
     // The last clear sound read, or unclear before any.
     Heard latest();
 
