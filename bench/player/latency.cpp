@@ -123,8 +123,9 @@ Calibration calibrate(const LatencySetup& setup) {
     harness::Child pacat({"pacat", "--raw", "--format=s16le", "--rate=44100", "--channels=1",
                           "--latency-msec=5", "-d", setup.sink},
                          ".", playerEnvironment({"PULSE_SERVER=" + setup.pulse}));
-    std::string click(kRate / 10 * 2, '\0');  // 100 ms of tone 2 at -6 dB
-    for (int k = 0; k < kRate / 10; ++k) {
+    constexpr std::size_t kClickFrames = kRate / 10;
+    std::string click(kClickFrames * 2, '\0');  // 100 ms of tone 2 at -6 dB, 16-bit samples
+    for (std::size_t k = 0; k < kClickFrames; ++k) {
         auto sample =
             static_cast<std::int16_t>(16384 * std::sin(2 * std::numbers::pi * kToneHz[2] * k / kRate));
         click[2 * k] = static_cast<char>(sample & 0xff);
@@ -246,7 +247,7 @@ BigFileLatency bigFileLatency(const LatencySetup& setup, long copyFrames) {
         return static_cast<int>(segment);
     };
     for (int k = 0; k < setup.tries; ++k) {
-        long minute = minutes * (2 * k + 1) / (2 * setup.tries);
+        long minute = minutes * (2L * k + 1) / (2L * setup.tries);
         std::size_t before = player.outputSize();
         player.type("jump\n");
         player.waitFor("分単位 ~$ ", before);
