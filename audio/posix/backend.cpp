@@ -47,7 +47,9 @@ DeviceId open(Format format, const char* fileName) {
     sound::FileIdentity identity = file->identity();
     std::unique_ptr<sound::Decoder> decoder = openDecoder(format, std::move(*file));
     if (!decoder) return 0;
-    return sound::addTrack({std::make_unique<sound::Track>(std::move(decoder)), format, identity});
+    sound::OpenFile opened{nullptr, format, identity};
+    opened.track = std::make_unique<sound::Track>(std::move(decoder));
+    return sound::addTrack(std::move(opened));
 }
 
 void play(DeviceId id, std::uint32_t fromMs) {

@@ -67,8 +67,9 @@ public:
     bool seek(std::int64_t frame) override {
         skip_ = 0;
         if (parts_.empty()) return mpg123_seek(handle_.get(), static_cast<off_t>(frame), SEEK_SET) >= 0;
-        auto part = std::prev(std::upper_bound(parts_.begin(), parts_.end(), frame,
-                                               [](std::int64_t f, const RatePart& p) { return f < p.firstOutputFrame; }));
+        auto part = std::prev(
+            std::upper_bound(parts_.begin(), parts_.end(), frame,
+                             [](std::int64_t f, const RatePart& p) { return f < p.firstOutputFrame; }));
         std::int64_t samples = (frame - part->firstOutputFrame) * part->rate / kRate;
         std::int64_t whole = samples / part->samplesPerFrame;
         if (mpg123_seek_frame(handle_.get(), part->firstFrame + static_cast<off_t>(whole), SEEK_SET) < 0)
@@ -87,7 +88,8 @@ public:
             if (got == 0 && result == MPG123_NEW_FORMAT) continue;  // said before the new frames come
             if (skip_ == 0 || got == 0) return got;
             // The rest of a seek inside a frame: dropped, and what follows moved to the front.
-            auto dropped = static_cast<std::size_t>(std::min<std::int64_t>(skip_, static_cast<std::int64_t>(got)));
+            auto dropped =
+                static_cast<std::size_t>(std::min<std::int64_t>(skip_, static_cast<std::int64_t>(got)));
             skip_ -= static_cast<std::int64_t>(dropped);
             std::copy(out + dropped * kChannels, out + got * kChannels, out);
             if (got > dropped) return got - dropped;

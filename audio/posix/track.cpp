@@ -31,7 +31,8 @@ void Track::render(std::uint8_t* out, int bytes) {
         written += got;
     }
     std::size_t filled = written * kBytesPerFrame;
-    if (filled < static_cast<std::size_t>(bytes)) std::memset(out + filled, 0, static_cast<std::size_t>(bytes) - filled);
+    if (filled < static_cast<std::size_t>(bytes))
+        std::memset(out + filled, 0, static_cast<std::size_t>(bytes) - filled);
 }
 
 }  // namespace sound

@@ -47,7 +47,8 @@ public:
 private:
     bool isSound() {
         std::array<float, 441> block{};
-        if (parec_ == nullptr || std::fread(block.data(), sizeof(float), block.size(), parec_) != block.size())
+        if (parec_ == nullptr ||
+            std::fread(block.data(), sizeof(float), block.size(), parec_) != block.size())
             return false;
         float peak = 0;
         for (float x : block) peak = std::max(peak, std::fabs(x));

@@ -168,7 +168,8 @@ TEST_F(SoundOutput, JoinedFormatsPlayAtTheirPitchAndSeeksLandWithoutRereading) {
             before = bytesRead();
             ASSERT_EQ(openAndPlay(path.string(), static_cast<std::int32_t>(at)), 0);
             EXPECT_LT(bytesRead() - before, fs::file_size(path) / 4) << at << " ms";
-            EXPECT_NEAR(pitchOf(disk_capture::fromFirstSound(framesOf(0.2))), high ? 1500 : 500, 25) << at << " ms";
+            EXPECT_NEAR(pitchOf(disk_capture::fromFirstSound(framesOf(0.2))), high ? 1500 : 500, 25)
+                << at << " ms";
         }
     }
 }

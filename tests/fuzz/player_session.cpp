@@ -36,8 +36,8 @@ void addTrack(const std::string& dir, const std::string& name, std::uint32_t ms)
 }
 
 // A small library with the awkward cases: an extension the device does not take, a directory
-// and a silent file among the tracks, a directory without tracks, one that can't be searched,
-// and one with more tracks than the list holds.
+// and a silent file among the tracks, a directory with a blank in its name, one without tracks,
+// one that can't be searched, and one with more tracks than the list holds.
 void buildTree() {
     addTrack("/m", "a.mp3", 3000);
     addTrack("/m", "b.MP3", 2500);
@@ -45,6 +45,7 @@ void buildTree() {
     addTrack("/m", "e.Mp3", 1000);
     fake::addDirectory("/m/x.mp3");
     addTrack("/m/sub", "s.mp3", 1000);
+    addTrack("/m/my music", "q.mp3", 1000);  // reached by a quoted answer only
     fake::addDirectory("/empty");
     fake::addDirectory("/locked");
     fake::makeUnsearchable("/locked");
