@@ -28,10 +28,8 @@ struct World {
     std::int64_t ms = 0;
     std::deque<Piece> input;
     std::string out;
-    std::string err;
     std::vector<int> randoms;
     std::size_t nextRandom = 0;
-    std::uint32_t seed = 0;
     std::map<std::string, Node> tree;
     std::string cwd = "/";
     std::vector<DeviceCall> calls;
@@ -95,14 +93,11 @@ void typeAt(std::int64_t atMs, const std::string& text) {
 void type(const std::string& text) { typeAt(world.ms, text); }
 
 const std::string& output() { return world.out; }
-const std::string& errors() { return world.err; }
-void clearOutput() { world.out.clear(); }
 
 void setRandom(std::vector<int> values) {
     world.randoms = std::move(values);
     world.nextRandom = 0;
 }
-std::uint32_t lastSeed() { return world.seed; }
 
 void addDirectory(const std::string& path) {
     if (path != "/") addDirectory(parentOf(path));
@@ -113,18 +108,9 @@ void addFile(const std::string& path) {
     world.tree[path] = Node{false, true};
 }
 void makeUnsearchable(const std::string& path) { world.tree[path].searchable = false; }
-std::string currentDirectory() { return world.cwd; }
 
 const std::vector<DeviceCall>& deviceCalls() { return world.calls; }
 void setLengthMs(const std::string& name, std::uint32_t ms) { world.lengths[name] = ms; }
-
-std::vector<std::string> plays() {
-    std::vector<std::string> result;
-    for (const DeviceCall& call : world.calls)
-        if (call.what == "play" && !call.name.empty())
-            result.push_back(call.name + "@" + std::to_string(call.fromMs / 1000));
-    return result;
-}
 
 }  // namespace fake
 
@@ -136,7 +122,7 @@ using fake::world;
 std::int64_t clockSeconds() { return fake::kEpochSeconds + world.ms / 1000; }
 std::int64_t clockMs() { return world.ms; }
 
-void seedRandom(std::uint32_t seed) { world.seed = seed; }
+void seedRandom(std::uint32_t) {}
 int randomNumber() {
     if (world.nextRandom < world.randoms.size()) return world.randoms[world.nextRandom++];
     return 0;
@@ -172,7 +158,7 @@ bool enterDirectory(const char* path) {
 
 std::string currentDirectory() { return world.cwd; }
 
-void writeError(std::string_view utf8) { world.err.append(utf8); }
+void writeError(std::string_view utf8) { world.out.append(utf8); }
 
 namespace detail {
 

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,18 +29,14 @@ void type(const std::string& text);  // readable at once
 
 // ---- Output ----
 const std::string& output();
-const std::string& errors();  // standard error
-void clearOutput();
 
 // ---- Random numbers: returned in turn, then 0 ----
 void setRandom(std::vector<int> values);
-std::uint32_t lastSeed();
 
 // ---- Directories (absolute paths with '/') ----
 void addDirectory(const std::string& path);
 void addFile(const std::string& path);  // parents are created as needed
 void makeUnsearchable(const std::string& path);
-std::string currentDirectory();
 
 // ---- Device ----
 struct DeviceCall {
@@ -55,7 +50,5 @@ struct DeviceCall {
 const std::vector<DeviceCall>& deviceCalls();
 // Length reported for an element name; files without one report 180 s.
 void setLengthMs(const std::string& name, std::uint32_t ms);
-// Names of the files played, in order, with their start positions in whole seconds ("a.mp3@0").
-std::vector<std::string> plays();
 
 }  // namespace fake
