@@ -1,3 +1,4 @@
-#include "app/player.h"
+#include "app/command_line.h"
+#include "platform/platform.h"
 
-int main() { return runPlayer(); }
+int main(int argc, char** argv) { return runCommandLine(platform::commandLineArguments(argc, argv)); }

@@ -3,8 +3,8 @@
 #include "app/playback_loop.h"
 #include "app/startup.h"
 
-int runPlayer() {
+int runPlayer(const std::optional<std::string>& startDirectory) {
     PlayerState state;
-    runStartup(state);
+    if (runStartup(state, startDirectory) == Flow::Quit) return 1;
     return runPlaybackLoop(state);
 }

@@ -1,5 +1,9 @@
-// The whole run: start-up, then the playback loop. Returns the process's exit status when the loop
-// runs past the last slot; every other way out ends the process with status 1.
+// The whole run: start-up, then the playback loop.
 #pragma once
 
-int runPlayer();
+#include <optional>
+#include <string>
+
+// Returns the process's exit status. startDirectory, when given, answers the first question for
+// a directory as if it had been typed there.
+int runPlayer(const std::optional<std::string>& startDirectory = std::nullopt);

@@ -1,39 +1,50 @@
-// The state of the playback loop, owned by the entry point for the whole run.
+// The state of one run of the player, owned by runPlayer for the whole run.
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
-#include "console/command_reader.h"
 #include "library/track_list.h"
-#include "platform/platform.h"
-
-constexpr std::int32_t ShuffleOff = 0;
-constexpr std::int32_t ShuffleOn = 1;
-constexpr std::int32_t ShuffleOnSkipPick = 2;   // on, but the next track start makes no pick
-constexpr std::int32_t ShuffleOffSkipPick = 3;  // off; the next track start sets ShuffleOff
 
 constexpr int kPollIntervalMs = 200;
 constexpr std::int64_t kRestartAfterSeconds = 4;
 constexpr std::int64_t kSeekSeconds = 10;
 
-struct PlayerState {
-    TrackList filelist{};
-    std::int32_t trackCount = 0;
-    std::int32_t i = 0;  // current slot; between a command and the next start it may be -2 .. 51
-    std::int32_t trackLength = 0;  // seconds
-    std::int64_t startTime = 0;    // clock reading that stands for position 0 of the track
-    std::int64_t pauseStart = 0;   // clock reading at which the pause began; 0 while not paused
-    std::int64_t pausedTotal = 0;  // seconds spent in finished pauses of this track
-    std::int32_t playedSeconds = 0;
-    std::int32_t shuffleState = ShuffleOff;
-    std::int32_t loopOne = 0;
-    std::int32_t stopAtEnd = 0;
-    std::int32_t readNow = 0;  // 1: the next poll reads a command without waiting for a key
-    std::int32_t leaveTrack = 0;
-    CommandCode commandCode = CmdNone;
+// The three modes the help screen shows as on or off.
+struct Modes {
+    bool shuffle = false;    // a random track at each start, unless one was asked for
+    bool loopOne = false;    // the playing track again at each start
+    bool stopAtEnd = false;  // "alloop": past the last track the player ends instead of wrapping
 };
 
-// The name of the current track: slot i of the list.
-inline char* currentSlot(PlayerState& state) {
-    return state.filelist[static_cast<std::size_t>(state.i)].data();
-}
+// What the user asked for that leaves the playing track; the loop picks the next slot from it.
+enum class Request {
+    None,          // nothing: the track plays to its end
+    Next,          // next
+    Previous,      // before, early in a track
+    Restart,       // before, later in a track
+    Pick,          // a typed track number
+    NewDirectory,  // cd to a directory with tracks: go on in its list
+};
+
+// Where the playing track stands by the clock. Stamps are calendar seconds.
+struct TrackClock {
+    std::int32_t lengthSeconds = 0;
+    std::int64_t startTime = 0;               // the reading that stands for position 0
+    std::optional<std::int64_t> pausedSince;  // the reading at which the pause under way began
+    std::int64_t pausedTotal = 0;             // seconds spent in finished pauses of this track
+};
+
+struct PlayerState {
+    TrackList tracks{};
+    int trackCount = 0;
+    int playingSlot = 0;
+    Modes modes;
+    TrackClock clock;
+    Request request = Request::None;
+    int pickedSlot = 0;       // with Request::Pick: the number typed
+    bool readAtOnce = false;  // after stop: the next check reads a command, waiting for the user
+
+    std::string_view playingName() const { return nameIn(tracks[static_cast<std::size_t>(playingSlot)]); }
+};

@@ -1,21 +1,17 @@
 #include "app/startup.h"
 
+#include "app/directory_dialogue.h"
 #include "console/output.h"
-#include "library/directory.h"
 
-void runStartup(PlayerState& state) {
-    state.shuffleState = ShuffleOff;
-    state.stopAtEnd = 0;
-    state.loopOne = 0;
-    state.readNow = 0;
-
+Flow runStartup(PlayerState& state, const std::optional<std::string>& givenDirectory) {
     platform::seedRandom(static_cast<std::uint32_t>(platform::clockSeconds()));
-
     printText("初期でのカレントディレクトリを指定してください。\n");
-    while (changeDirectory() == 0) printText("失敗しました。\n");
-
-    state.trackCount = loadTracks(state.filelist);
-    while (state.trackCount == -1) state.trackCount = loadTracks(state.filelist);
-
-    listTracks(state.filelist);
+    for (Entered entered = askForDirectory(givenDirectory); entered != Entered::Yes;
+         entered = askForDirectory()) {
+        if (entered == Entered::Quit) return Flow::Quit;
+        printText("失敗しました。\n");
+    }
+    if (loadTracksAsking(state) == Flow::Quit) return Flow::Quit;
+    listTracks(state.tracks);
+    return Flow::Continue;
 }

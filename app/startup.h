@@ -1,7 +1,10 @@
 #pragma once
 
-#include "app/player_state.h"
+#include <optional>
+#include <string>
 
-// Seeds the shuffle, asks for a starting directory until one with
-// tracks is entered and prints the numbered listing.
-void runStartup(PlayerState& state);
+#include "app/actions.h"
+
+// Seeds the shuffle, asks for a starting directory until one with tracks is entered (given, when
+// there is one, answers the first question) and prints the numbered listing.
+Flow runStartup(PlayerState& state, const std::optional<std::string>& givenDirectory);

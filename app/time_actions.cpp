@@ -1,116 +1,73 @@
-#include "app/time_actions.h"
+#include <algorithm>
 
-#include <string>
-
-#include "app/command_actions.h"
+#include "app/actions.h"
 #include "audio/device.h"
-#include "console/help_screen.h"
-#include "console/number_reader.h"
 #include "console/output.h"
 #include "console/status_lines.h"
-#include "library/directory.h"
+#include "console/typed_input.h"
 
 namespace {
 
 // Seconds of the track actually heard by the clock now: elapsed, less the finished pauses, less
 // the pause under way.
-std::int64_t playedAt(const PlayerState& state, std::int64_t now) {
-    std::int64_t played = now - state.startTime - state.pausedTotal;
-    if (state.pauseStart != 0) played -= now - state.pauseStart;
+std::int64_t playedAt(const TrackClock& clock, std::int64_t now) {
+    std::int64_t played = now - clock.startTime - clock.pausedTotal;
+    if (clock.pausedSince) played -= now - *clock.pausedSince;
     return played;
 }
 
-// Restarts the device at position seconds and sets the clock to agree with it; ends any pause.
-void restartAt(PlayerState& state, std::int64_t position, std::int64_t now) {
+// Plays the track from position seconds and sets the clock to agree with it; ends any pause.
+void playFrom(PlayerState& state, std::int64_t position, std::int64_t now) {
     closeDevice();
-    openAndPlay(currentSlot(state), static_cast<std::int32_t>(position * 1000));
-    state.startTime = now - position;
-    state.pausedTotal = 0;
-    state.pauseStart = 0;
+    openAndPlay(state.playingName(), static_cast<std::int32_t>(position * 1000));
+    state.clock.startTime = now - position;
+    state.clock.pausedTotal = 0;
+    state.clock.pausedSince.reset();
 }
 
-void printTimeLine(PlayerState& state) {
-    state.playedSeconds = static_cast<std::int32_t>(playedAt(state, platform::clockSeconds()));
-    std::int32_t played = state.playedSeconds;
-    printFormat("\n%d min %d sec / %d min %d sec\n", played / 60, played % 60, state.trackLength / 60,
-                state.trackLength % 60);
-    showTimeBar(state.playedSeconds, state.trackLength);
+void printTimeLine(const PlayerState& state) {
+    auto played = static_cast<std::int32_t>(playedAt(state.clock, platform::clockSeconds()));
+    std::int32_t length = state.clock.lengthSeconds;
+    printFormat("\n%d min %d sec / %d min %d sec\n", played / 60, played % 60, length / 60, length % 60);
+    showTimeBar(played, length);
 }
 
 }  // namespace
 
-void seekBack(PlayerState& state) {
-    std::int64_t now = platform::clockSeconds();
-    std::int64_t played = playedAt(state, now);
-    if (played < kSeekSeconds) return;  // too early in the track: ignored without a word
-    restartAt(state, played - kSeekSeconds, now);
-    reprompt(state);
-}
-
-void seekForward(PlayerState& state) {
-    std::int64_t now = platform::clockSeconds();
-    restartAt(state, playedAt(state, now) + kSeekSeconds, now);
-    reprompt(state);
-}
-
-void showTimeLine(PlayerState& state) {
+Flow timeAction(PlayerState& state, std::string_view) {
     printTimeLine(state);
     reprompt(state);
+    return Flow::Continue;
 }
 
-std::int64_t jumpToTime(const char* name) {
+Flow seekBackAction(PlayerState& state, std::string_view) {
+    std::int64_t now = platform::clockSeconds();
+    std::int64_t played = playedAt(state.clock, now);
+    if (played < kSeekSeconds) return Flow::Continue;  // too early in the track: ignored without a word
+    playFrom(state, played - kSeekSeconds, now);
+    reprompt(state);
+    return Flow::Continue;
+}
+
+Flow seekForwardAction(PlayerState& state, std::string_view) {
+    std::int64_t now = platform::clockSeconds();
+    playFrom(state, playedAt(state.clock, now) + kSeekSeconds, now);
+    reprompt(state);
+    return Flow::Continue;
+}
+
+Flow jumpAction(PlayerState& state, std::string_view) {
+    printTimeLine(state);
     printText("移動先時間指定 分単位 ~$ ");
-    std::int64_t min = readNumber();
+    std::optional<std::int64_t> minutes = readNumber();
+    if (!minutes) return Flow::Quit;
     printText("移動先時間指定 秒単位 ~$ ");
-    std::int64_t s = readNumber();
-    closeDevice();
-    openAndPlay(name, static_cast<std::int32_t>(min * 60000 + s * 1000));
-    return min * 60 + s;
-}
-
-void jump(PlayerState& state) {
-    printTimeLine(state);
-    std::int64_t position = jumpToTime(currentSlot(state));
-    // Read after the answer, so the time spent typing does not count as played.
-    state.startTime = platform::clockSeconds() - position;
-    state.pausedTotal = 0;
-    state.pauseStart = 0;
+    std::optional<std::int64_t> seconds = readNumber();
+    if (!seconds) return Flow::Quit;
+    // A time before the start plays from the start.
+    std::int64_t position = std::max<std::int64_t>(0, *minutes * 60 + *seconds);
+    // The clock is read after the answer, so the time spent typing does not count as played.
+    playFrom(state, position, platform::clockSeconds());
     reprompt(state);
-}
-
-void listAction(PlayerState& state) {
-    printBytes("\n");
-    listTracks(state.filelist);
-    reprompt(state);
-}
-
-void helpAction(PlayerState& state) {
-    printText("\nコマンドの状態\n");
-    showOnOff(state.shuffleState, "shuffle");
-    showOnOff(state.loopOne, "loop");
-    showOnOff(state.stopAtEnd, "alloop");
-    printBytes("\n");
-    showHelp();
-    reprompt(state);
-}
-
-void changeDirectoryAction(PlayerState& state) {
-    if (changeDirectory() == 0) {
-        printText("失敗しました\n");
-        showPrompt(currentSlot(state));
-        return;
-    }
-    state.trackCount = loadTracks(state.filelist);
-    while (state.trackCount == -1) state.trackCount = loadTracks(state.filelist);
-    state.leaveTrack = 1;
-}
-
-void showDirectoryAction(PlayerState& state) {
-    std::string dirbuf = platform::currentDirectory();
-    printText("現在のディレクトリパス \n  ");
-    printBytes(dirbuf);
-    printBytes("\n");
-    printText("現在のディレクトリ直下のディレクトリ\n");
-    listSubdirectories();
-    reprompt(state);
+    return Flow::Continue;
 }

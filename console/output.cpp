@@ -11,6 +11,8 @@ void printText(std::string_view utf8) { platform::writeText(utf8); }
 
 void printBytes(std::string_view bytes) { platform::writeBytes(bytes); }
 
+void printError(std::string_view utf8) { platform::writeError(utf8); }
+
 void printFormat(const char* format, ...) {
     std::array<char, 512> small{};
     std::va_list args;

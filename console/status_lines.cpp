@@ -1,23 +1,14 @@
 #include "console/status_lines.h"
 
-#include <cstring>
-
 #include "console/output.h"
 
-void showPrompt(char* name) {
-    // The name is shown without its extension: cut at the last '.' for this one print.
-    char* lastDot = std::strrchr(name, '.');
-    if (lastDot != nullptr) *lastDot = '\0';
-    printFormat("Quavelin~ %s~$ ", name);
-    if (lastDot != nullptr) *lastDot = '.';
+void showPrompt(std::string_view title) {
+    printBytes("Quavelin~ ");
+    printBytes(title);
+    printBytes("~$ ");
 }
 
-void showOnOff(std::int32_t value, const char* label) {
-    if (value != 0)
-        printFormat("%-8s on\n", label);
-    else
-        printFormat("%-8s off\n", label);
-}
+void showOnOff(bool on, const char* label) { printFormat(on ? "%-8s on\n" : "%-8s off\n", label); }
 
 void showTimeBar(std::int32_t elapsed, std::int32_t length) {
     // Computed in doubles on purpose: a length of 0 gives an infinity or not-a-number, which the

@@ -2,10 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 constexpr int kBarWidth = 30;
 
-// "Quavelin~ <name without extension>~$ "; name is left as it was.
-void showPrompt(char* name);
-void showOnOff(std::int32_t value, const char* label);
+// "Quavelin~ <title>~$ ": the prompt with the playing track's title.
+void showPrompt(std::string_view title);
+void showOnOff(bool on, const char* label);
 void showTimeBar(std::int32_t elapsed, std::int32_t length);

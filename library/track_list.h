@@ -15,14 +15,17 @@ constexpr std::string_view kEndMarker = "else no";
 
 using TrackList = std::array<platform::NameSlot, kMaxTracks>;
 
-// Fills list from the current directory's MP3 names, in the platform's order.
-void scanTracks(TrackList& list);
-// 1 when the slot's whole text is the end marker, else 0.
-int isEndMarker(const char* slot);
-// Scans; returns the count (1 to 50), or -1 after one pass of the "no MP3 here" dialogue.
-int loadTracks(TrackList& list);
+// Fills list from the current directory's MP3 names, in the platform's order, and returns how
+// many there are (0 when there are none or the directory can't be searched).
+int scanTracks(TrackList& list);
+// True when the slot's whole text is the end marker.
+bool isEndMarker(const platform::NameSlot& slot);
+// The name of slot; slots hold zero-terminated names.
+std::string_view nameIn(const platform::NameSlot& slot);
+// How a track is shown: its name without the extension (cut at the last '.').
+std::string_view trackTitle(std::string_view name);
 // Prints the numbered listing, each name without its extension.
-void listTracks(TrackList& list);
+void listTracks(const TrackList& list);
 
 // Fills list from a search of the current directory, marker after the last name (shared with the
 // dir listing, which uses a list of the same shape).

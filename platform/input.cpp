@@ -33,6 +33,28 @@ bool bufferedNonBlank() {
     return false;
 }
 
+// Skips blanks and line ends up to the next answer; false at end of input.
+bool skipBlanks() {
+    flushOutput();
+    for (;;) {
+        if (!fill()) return false;
+        if (!isBlank(buffer[head])) return true;
+        ++head;
+    }
+}
+
+// Copies bytes into buf until one for which stop is true (left unread) or the end of input. Bytes
+// past the buffer's room are dropped with the answer.
+template <typename Stop>
+void takeUntil(char* buf, std::size_t size, Stop stop) {
+    std::size_t length = 0;
+    while (fill() && !stop(buffer[head])) {
+        if (length + 1 < size) buf[length++] = buffer[head];
+        ++head;
+    }
+    if (size > 0) buf[length] = '\0';
+}
+
 }  // namespace
 
 void detail::resetInput() {
@@ -41,18 +63,24 @@ void detail::resetInput() {
 }
 
 bool readWord(char* buf, std::size_t size) {
-    flushOutput();
-    for (;;) {  // skip leading blanks and line ends
-        if (!fill()) return false;
-        if (!isBlank(buffer[head])) break;
-        ++head;
+    if (!skipBlanks()) return false;
+    takeUntil(buf, size, isBlank);
+    return true;
+}
+
+bool readPath(char* buf, std::size_t size, bool& quoted) {
+    if (!skipBlanks()) return false;
+    quoted = buffer[head] == '"';
+    if (!quoted) {
+        takeUntil(buf, size, isBlank);
+        return true;
     }
-    std::size_t length = 0;
-    while (fill() && !isBlank(buffer[head])) {
-        if (length + 1 < size) buf[length++] = buffer[head];
-        ++head;  // bytes past the buffer's room are dropped with the word
-    }
-    if (size > 0) buf[length] = '\0';
+    ++head;
+    takeUntil(buf, size, [](char c) { return c == '"' || c == '\n'; });
+    if (fill() && buffer[head] == '"') ++head;
+    // An unclosed quote ends with its line; a line ended by "\r\n" leaves no '\r' in the path.
+    std::size_t length = size > 0 ? std::strlen(buf) : 0;
+    if (length > 0 && buf[length - 1] == '\r') buf[length - 1] = '\0';
     return true;
 }
 

@@ -31,6 +31,11 @@ int randomNumber();  // 0 .. RAND_MAX of the platform
 // discarded. Whatever follows the word stays for the next read. False at end of input.
 bool readWord(char* buf, std::size_t size);
 
+// Reads an answer at a directory prompt into buf (size bytes with the terminating zero): a word as
+// readWord does, or, when it begins with a double quote, everything up to the closing quote or the
+// end of the line (blanks included, the quotes left out; quoted tells which). False at end of input.
+bool readPath(char* buf, std::size_t size, bool& quoted);
+
 // Reads one byte; -1 at end of input.
 int readChar();
 
@@ -42,11 +47,16 @@ bool waitForInput(int timeoutMs);
 
 // ---- Output ---------------------------------------------------------------------------------
 // The player's own messages, written in the source as UTF-8; converted to the console's
-// character set (code page 932 on Windows and in Shift_JIS locales).
+// character set (POSIX: code page 932 in Shift_JIS locales; Windows: UTF-16 to a console, code
+// page 932 to a pipe or a file).
 void writeText(std::string_view utf8);
-// File names, paths and plain ASCII: written exactly as they are.
+// File names, paths and plain ASCII. POSIX writes them exactly as the file system holds them;
+// Windows holds every name as UTF-8 and converts it as writeText does ('?' for a character that
+// code page 932 lacks).
 void writeBytes(std::string_view bytes);
 void flushOutput();
+// Complaints about the command line, on standard error; written as writeText converts.
+void writeError(std::string_view utf8);
 
 // ---- Directories ------------------------------------------------------------------------------
 constexpr std::size_t kNameBytes = 256;
@@ -72,9 +82,5 @@ std::string currentDirectory();
 // The arguments after the program's name, as UTF-8 (on Windows read again from the wide command
 // line, since argv there holds only what the ANSI code page can say).
 std::vector<std::string> commandLineArguments(int argc, char** argv);
-
-// ---- Process ----------------------------------------------------------------------------------
-// Ends the process with status, flushing output first.
-[[noreturn]] void exitProcess(int status);
 
 }  // namespace platform

@@ -1,25 +1,28 @@
 // The playback device on Windows: MCI command messages to one device at a time. No command waits
 // (no MCI_WAIT): the play runs in the background, and its results are not looked at, except the
-// length query, whose answer is only meaningful when it succeeded.
+// length query, whose answer is only meaningful when it succeeded. The wide-character commands
+// take the file's name as the file system holds it, whatever the system's ANSI code page.
 #include <windows.h>
 
 #include <mmsystem.h>
 
 #include <cstdlib>
+#include <string>
 
 #include "audio/backend.h"
+#include "platform/windows/wide_text.h"
 
 namespace backend {
 namespace {
 
 MCIERROR send(DeviceId id, UINT command, DWORD_PTR flags, void* block) {
-    return mciSendCommandA(static_cast<MCIDEVICEID>(id), command, flags, reinterpret_cast<DWORD_PTR>(block));
+    return mciSendCommandW(static_cast<MCIDEVICEID>(id), command, flags, reinterpret_cast<DWORD_PTR>(block));
 }
 
 // The player ends through exit without closing the device, and the sound is to end with the
 // process. Closing whatever is still open on the way out does that explicitly: under wine,
 // ending a process whose MPEGVideo device still plays crashes (status 139 instead of 1).
-void closeAllOnExit() { mciSendCommandA(MCI_ALL_DEVICE_ID, MCI_CLOSE, 0, 0); }
+void closeAllOnExit() { mciSendCommandW(MCI_ALL_DEVICE_ID, MCI_CLOSE, 0, 0); }
 
 void closeAllOnExitOnce() {
     static const bool registered = std::atexit(closeAllOnExit) == 0;
@@ -27,9 +30,7 @@ void closeAllOnExitOnce() {
 }
 
 // MCI's device type for each kind of file.
-const char* deviceTypeOf(Format format) {
-    return format == Format::Wave ? "waveaudio" : "MPEGVideo";
-}
+const wchar_t* deviceTypeOf(Format format) { return format == Format::Wave ? L"waveaudio" : L"MPEGVideo"; }
 
 // The console's own window, to which a play addresses its completion notice. Nothing reads the
 // notice (the player decides by the clock when a track is over), but MCI is told where it goes.
@@ -40,12 +41,14 @@ HWND consoleWindow() {
 
 }  // namespace
 
+// fileName is UTF-8, as every name inside the player.
 DeviceId open(Format format, const char* fileName) {
     closeAllOnExitOnce();
+    const std::wstring element = platform::detail::wideFromUtf8(fileName);
     // Zeroed, so that an open that fails leaves device 0, which names no device.
-    MCI_OPEN_PARMSA OpenParms{};
+    MCI_OPEN_PARMSW OpenParms{};
     OpenParms.lpstrDeviceType = deviceTypeOf(format);
-    OpenParms.lpstrElementName = fileName;
+    OpenParms.lpstrElementName = element.c_str();
     // The device argument is that of the closed device, 0: every open follows a close.
     send(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT, &OpenParms);
     return OpenParms.wDeviceID;

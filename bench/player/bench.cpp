@@ -1,10 +1,11 @@
 // Runs the player (release build) and reference players on prepared media and prints every figure
 // of the benchmark side by side, as medians of several runs, with its target.
-//   quavelin_bench --media DIR --pulse SERVER --device-bench PROGRAM [--reps N] [--seconds S]
-//                  [--markdown FILE]
-// DIR is prepared by bench/run; SERVER is the private PulseAudio server with a null sink that
+//   quavelin_bench --media DIR --pulse SERVER --sink NAME --device-bench PROGRAM --copy-frames N
+//                  [--reps N] [--seconds S] [--tries N] [--markdown FILE]
+// DIR is prepared by bench/run; SERVER is the private PulseAudio server whose null sink NAME
 // our player and the reference players all play to; PROGRAM is the sound backend's own driver
-// (bench/sound), which plays one file through the device alone and times track changes.
+// (bench/sound), which plays one file through the device alone and times track changes; N is the
+// decoded length of one copy in the 1 GB file.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -22,19 +23,27 @@
 #include <utility>
 #include <vector>
 
-#include "child_process.h"
+#include "bench/player/latency.h"
+#include "harness/child_process.h"
 
 namespace {
 
 using namespace bench;
+using harness::Child;
+using harness::threadCpuNs;
+using harness::threadsOf;
+using harness::Usage;
 namespace fs = std::filesystem;
 using Ms = std::chrono::duration<double, std::milli>;
 
 struct Options {
     std::string media;
     std::string pulse;
+    std::string sink;
     std::string deviceBench;  // the sound backend's driver: play FILE | change A B COUNT
+    long copyFrames = 0;
     int reps = 3;
+    int tries = 10;
     double seconds = 60;
     std::string markdown;
 };
@@ -56,15 +65,16 @@ double maxOf(const std::vector<double>& values) {
 }
 
 std::vector<std::string> quietEnv(const std::string& driver) {
-    return {"LC_ALL=C", "SDL_AUDIODRIVER=" + driver};
+    return playerEnvironment({"LC_ALL=C", "SDL_AUDIODRIVER=" + driver});
 }
 
+// The player picks its own output for the server.
 std::vector<std::string> pulseEnv(const Options& o) {
-    return {"LC_ALL=C", "SDL_AUDIODRIVER=pulseaudio", "PULSE_SERVER=" + o.pulse};
+    return playerEnvironment({"LC_ALL=C", "PULSE_SERVER=" + o.pulse});
 }
 
 std::vector<std::string> diskEnv(const std::string& file) {
-    return {"LC_ALL=C", "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + file};
+    return playerEnvironment({"LC_ALL=C", "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + file});
 }
 
 void fail(const std::string& what) {
@@ -242,48 +252,6 @@ Scanned scanAndList(const Options& o, const std::string& dir, int runs) {
 
 // ---- 4: track change --------------------------------------------------------------------------
 
-// "next" typed while a (silent) plays, at a spread of moments within the 200 ms poll: the time
-// until b's prompt is shown (the poll's wait, then closing a and opening and starting b), and until
-// b's first audio comes out (one output buffer or so later).
-struct Changed {
-    std::vector<double> toPrompt;
-    std::vector<double> toAudio;
-};
-
-Changed nextTrack(const Options& o, const std::string& dir, int runs) {
-    Changed changed;
-    const std::string disk = o.media + "/disk-output.raw";
-    for (int k = 0; k < runs; ++k) {
-        fs::remove(disk);
-        Child player({QUAVELIN_BINARY}, o.media, diskEnv(disk));
-        if (!player.waitFor(kDirPrompt, Clock::now() + std::chrono::seconds(10))) fail("no first prompt");
-        player.write(dir + "\n" + kNothing);
-        auto shown = player.waitFor(kPrompt + "a~$ ", Clock::now() + std::chrono::seconds(10));
-        if (!shown) fail("a did not start in " + dir);
-        std::this_thread::sleep_until(*shown + std::chrono::milliseconds(300 + 200 * k / runs));
-        SoundWatch watch(disk);
-        if (watch.heard()) fail("a is not silent in " + dir);
-        std::size_t from = player.output().size();
-        auto typed = Clock::now();
-        player.write("n\n" + kNothing);
-        std::optional<Clock::time_point> prompted, heard;
-        while ((!prompted || !heard) && Clock::now() < typed + std::chrono::seconds(10)) {
-            player.pump();
-            if (!prompted && player.output().find(kPrompt + "b~$ ", from) != std::string::npos)
-                prompted = Clock::now();
-            if (!heard && watch.heard()) heard = Clock::now();
-            std::this_thread::sleep_for(std::chrono::microseconds(100));
-        }
-        if (!prompted || !heard) fail("b did not start in " + dir);
-        changed.toPrompt.push_back(Ms(*prompted - typed).count());
-        changed.toAudio.push_back(Ms(*heard - typed).count());
-        player.write("exit\n");
-        player.finish(std::chrono::seconds(5));
-    }
-    fs::remove(disk);
-    return changed;
-}
-
 // close + open + play + length on the device alone, in the sound backend's own driver, while a
 // plays: its median and longest time in milliseconds.
 std::pair<double, double> deviceChange(const Options& o, const std::string& dir, int runs) {
@@ -344,12 +312,79 @@ void printTable(const std::vector<Row>& rows, const Options& o) {
            << r.target << " | " << r.met << " |\n";
 }
 
+void progress(const char* what) {
+    std::fprintf(stderr, "bench: %s\n", what);
+    std::fflush(stderr);
+}
+
+// ---- 6: typed command -> answered and heard ------------------------------------------------------
+
+std::string timesOf(const Tries& t) {
+    std::string text = format("%.1f", median(t.ms)) + " / " + format("%.1f", maxOf(t.ms));
+    if (t.missed > 0) text += " (" + std::to_string(t.missed) + " missed)";
+    return text;
+}
+
+bool within(const Tries& t, double medianMs, double worstMs) {
+    return t.missed == 0 && !t.ms.empty() && median(t.ms) <= medianMs && maxOf(t.ms) <= worstMs;
+}
+
+void latencyRows(const Options& o, std::vector<Row>& rows) {
+    Monitor monitor(o.pulse, o.sink + ".monitor");
+    LatencySetup setup{o.media, o.pulse, o.sink, o.tries, &monitor};
+    progress("6: the method's own delay (pacat)");
+    Calibration method = calibrate(setup);
+    std::fprintf(stderr, "bench:   onset %s, end %s\n", timesOf(method.onset).c_str(),
+                 timesOf(method.end).c_str());
+    progress("6: typed commands, the player");
+    PlayerLatency ours = playerLatency(setup);
+    std::fprintf(stderr, "bench:   time %s, pause %s, rel %s, n %s, f %s, d %s\n",
+                 timesOf(ours.answer).c_str(), timesOf(ours.pause).c_str(), timesOf(ours.resume).c_str(),
+                 timesOf(ours.next).c_str(), timesOf(ours.forward).c_str(), timesOf(ours.back).c_str());
+    progress("6: typed commands, mpg123 -R");
+    ReferenceLatency theirs = referenceLatency(setup);
+    std::fprintf(stderr, "bench:   PAUSE %s, PAUSE again %s, LOAD %s\n", timesOf(theirs.pause).c_str(),
+                 timesOf(theirs.resume).c_str(), timesOf(theirs.next).c_str());
+    progress("6: jump, f and d on the 1 GB file");
+    BigFileLatency big = bigFileLatency(setup, o.copyFrames);
+
+    const std::string heard = "<= 50 / <= 100";
+    auto add = [&](const std::string& measure, const Tries& t, const std::string& reference,
+                   const std::string& target, bool met) {
+        rows.push_back({measure, timesOf(t), reference, "", target, verdict(met)});
+    };
+    rows.push_back({"method: pacat (5 ms) write -> onset at the monitor, ms", timesOf(method.onset), "", "",
+                    "its own error", ""});
+    rows.push_back({"method: end of a 100 ms tone -> silence heard, ms", timesOf(method.end), "", "",
+                    "its own error", ""});
+    add("time typed -> first byte of its answer, ms", ours.answer, "", "<= 10 / <= 20",
+        within(ours.answer, 10, 20));
+    add("pause typed -> monitor silent, ms", ours.pause, "mpg123 -R PAUSE " + timesOf(theirs.pause), heard,
+        within(ours.pause, 50, 100));
+    add("rel typed -> sound again, ms", ours.resume, "PAUSE again " + timesOf(theirs.resume), heard,
+        within(ours.resume, 50, 100));
+    add("n typed -> next track's first sound, ms", ours.next, "LOAD " + timesOf(theirs.next), heard,
+        within(ours.next, 50, 100));
+    add("f typed -> the sound 10 s on, ms", ours.forward, "", heard, within(ours.forward, 50, 100));
+    add("d typed -> the sound 10 s back, ms", ours.back, "", heard, within(ours.back, 50, 100));
+    add("1 GB MP3: jump typed -> the sound there, ms", big.jump, "", "<= 50 median",
+        within(big.jump, 50, 1e9));
+    add("1 GB MP3: f typed -> the sound where it lands, ms", big.forward, "", "<= 50 median",
+        within(big.forward, 50, 1e9));
+    add("1 GB MP3: d typed -> the sound where it lands, ms", big.back, "", "<= 50 median",
+        within(big.back, 50, 1e9));
+    rows.push_back({"the player's output stream (media.name)", ours.stream, "", "", "", ""});
+}
+
 Options parse(int argc, char** argv) {
     Options o;
     const std::map<std::string, std::function<void(const std::string&)>> setters = {
         {"--media", [&](const std::string& v) { o.media = v; }},
         {"--pulse", [&](const std::string& v) { o.pulse = v; }},
+        {"--sink", [&](const std::string& v) { o.sink = v; }},
         {"--device-bench", [&](const std::string& v) { o.deviceBench = v; }},
+        {"--copy-frames", [&](const std::string& v) { o.copyFrames = std::atol(v.c_str()); }},
+        {"--tries", [&](const std::string& v) { o.tries = std::max(10, std::atoi(v.c_str())); }},
         {"--reps", [&](const std::string& v) { o.reps = std::max(1, std::atoi(v.c_str())); }},
         {"--seconds", [&](const std::string& v) { o.seconds = std::atof(v.c_str()); }},
         {"--markdown", [&](const std::string& v) { o.markdown = v; }},
@@ -359,16 +394,11 @@ Options parse(int argc, char** argv) {
         if (setter == setters.end()) fail(std::string("unknown option ") + argv[k]);
         setter->second(argv[k + 1]);
     }
-    if (o.media.empty() || o.pulse.empty() || o.deviceBench.empty())
+    if (o.media.empty() || o.pulse.empty() || o.sink.empty() || o.deviceBench.empty() || o.copyFrames <= 0)
         fail(
-            "usage: quavelin_bench --media DIR --pulse SERVER --device-bench PROGRAM [--reps N]"
-            " [--seconds S] [--markdown FILE]");
+            "usage: quavelin_bench --media DIR --pulse SERVER --sink NAME --device-bench PROGRAM"
+            " --copy-frames N [--reps N] [--seconds S] [--tries N] [--markdown FILE]");
     return o;
-}
-
-void progress(const char* what) {
-    std::fprintf(stderr, "bench: %s\n", what);
-    std::fflush(stderr);
 }
 
 }  // namespace
@@ -418,10 +448,10 @@ int main(int argc, char** argv) {
                         "<= " + format("%.1f", target), verdict(ratio <= target)});
     };
     std::string len = format("%.0f", o.seconds);
-    compare("CPU s, " + len + " s MP3, player", cpuPlayer, cpuMpg123, "mpg123", 1, "%.3f", 1.0);
-    compare("peak RSS MB, MP3, player", rssPlayer, rssMpg123, "mpg123", 1.0 / 1024, "%.1f", 1.5);
-    compare("CPU s, " + len + " s MP3, device alone", cpuDeviceMp3, cpuMpg123, "mpg123", 1, "%.3f", 1.0);
-    compare("peak RSS MB, MP3, device alone", rssDeviceMp3, rssMpg123, "mpg123", 1.0 / 1024, "%.1f", 1.5);
+    compare("CPU s, " + len + " s MP3, player", cpuPlayer, cpuMpg123, "mpg123", 1, "%.3f", 0.5);
+    compare("peak RSS MB, MP3, player", rssPlayer, rssMpg123, "mpg123", 1.0 / 1024, "%.1f", 1.2);
+    compare("CPU s, " + len + " s MP3, device alone", cpuDeviceMp3, cpuMpg123, "mpg123", 1, "%.3f", 0.5);
+    compare("peak RSS MB, MP3, device alone", rssDeviceMp3, rssMpg123, "mpg123", 1.0 / 1024, "%.1f", 1.2);
     compare("CPU s, " + len + " s WAV, device alone", cpuDeviceWav, cpuPaplay, "paplay", 1, "%.3f", 1.0);
     compare("peak RSS MB, WAV, device alone", rssDeviceWav, rssPaplay, "paplay", 1.0 / 1024, "%.1f", 1.5);
 
@@ -449,16 +479,7 @@ int main(int argc, char** argv) {
                     format("%.2f", median(huge.maxRssKb) / median(small.maxRssKb)), "no growth",
                     verdict(median(huge.maxRssKb) <= median(small.maxRssKb) * 1.02)});
 
-    progress("4: track change");
-    for (const auto& [dir, what] : {std::pair{"change", "small"}, std::pair{"bigchange", "10 MB"}}) {
-        Changed next = nextTrack(o, dir, 10);
-        rows.push_back({std::string("next typed -> prompt of the ") + what + " MP3, ms",
-                        format("%.1f", median(next.toPrompt)) + " / " + format("%.1f", maxOf(next.toPrompt)),
-                        "", "", "< 20 + 200 poll", verdict(maxOf(next.toPrompt) < 220)});
-        rows.push_back({std::string("next typed -> its first audio, ms"),
-                        format("%.1f", median(next.toAudio)) + " / " + format("%.1f", maxOf(next.toAudio)),
-                        "", "", "< 20 + 200 poll", verdict(maxOf(next.toAudio) < 220)});
-    }
+    progress("4: track change on the device alone");
     auto [change, changeLongest] = deviceChange(o, "change", 20);
     auto [changeBig, changeBigLongest] = deviceChange(o, "bigchange", 20);
     rows.push_back({"close + open + play, small MP3, ms",
@@ -472,6 +493,7 @@ int main(int argc, char** argv) {
                     "audio threads " + format("%.0f", median(audioMs)), "", "near 0",
                     verdict(median(mainMs) < 0.001 * o.seconds * 1000)});
 
+    latencyRows(o, rows);
     printTable(rows, o);
     return 0;
 }

@@ -2,7 +2,9 @@
 // in a Shift_JIS locale, UTF-8 (as written in the source) everywhere else.
 #include <langinfo.h>
 
+#include <cerrno>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -33,8 +35,24 @@ void writeText(std::string_view utf8) {
         writeBytes(utf8);
 }
 
-void writeBytes(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stdout); }
+namespace {
 
-void flushOutput() { std::fflush(stdout); }
+// Nobody reads the output any more (the pipe's reader has gone): the player ends as a program in
+// a pipeline does, by SIGPIPE, quietly, also where the signal was set to be ignored.
+void endWhenOutputClosed() {
+    if (errno != EPIPE) return;
+    std::signal(SIGPIPE, SIG_DFL);
+    std::raise(SIGPIPE);
+}
+
+}  // namespace
+
+void writeBytes(std::string_view bytes) {
+    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) endWhenOutputClosed();
+}
+
+void flushOutput() {
+    if (std::fflush(stdout) != 0) endWhenOutputClosed();
+}
 
 }  // namespace platform

@@ -20,9 +20,6 @@ void seedRandom(std::uint32_t seed) { std::srand(seed); }
 
 int randomNumber() { return std::rand(); }
 
-void exitProcess(int status) {
-    std::fflush(stdout);
-    std::exit(status);
-}
+void writeError(std::string_view utf8) { std::fwrite(utf8.data(), 1, utf8.size(), stderr); }
 
 }  // namespace platform

@@ -1,48 +1,53 @@
-// Console output. The player's messages are UTF-8 in the source; the console of the player's
-// users shows code page 932 (Shift_JIS), so they are converted on the way out. Names and paths
-// came from the system in that code page already and are written untouched.
+// Output. Inside the player all text is UTF-8: its own messages and the names and paths it got
+// from the system alike. A console is handed UTF-16, which it shows whatever its code page; a
+// pipe or a file gets code page 932 (Shift_JIS), the character set of the player's users and of
+// the scripts that read it. Standard error takes the same way.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/windows/wide_text.h"
 
 namespace platform {
 namespace {
 
-constexpr UINT kConsoleCodePage = 932;
-
-void writeRaw(const char* data, std::size_t length) {
-    if (length > 0) std::fwrite(data, 1, length, stdout);
+// The console behind a standard handle; nullptr for a pipe or a file.
+HANDLE consoleBehind(DWORD standardHandle) {
+    HANDLE handle = GetStdHandle(standardHandle);
+    DWORD mode = 0;
+    return (handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) ? handle
+                                                                                                  : nullptr;
 }
 
-// UTF-8 to code page 932 by way of UTF-16; the text as it is when a step fails.
-std::string toConsoleCodePage(std::string_view utf8) {
-    if (utf8.empty()) return {};
-    const int inLength = static_cast<int>(utf8.size());
-    int wideLength = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), inLength, nullptr, 0);
-    if (wideLength <= 0) return std::string(utf8);
-    std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), inLength, wide.data(), wideLength);
-    int outLength =
-        WideCharToMultiByte(kConsoleCodePage, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
-    if (outLength <= 0) return std::string(utf8);
-    std::string converted(static_cast<std::size_t>(outLength), '\0');
-    WideCharToMultiByte(kConsoleCodePage, 0, wide.data(), wideLength, converted.data(), outLength, nullptr,
-                        nullptr);
-    return converted;
+void write(HANDLE console, std::FILE* file, std::string_view utf8) {
+    if (utf8.empty()) return;
+    const std::wstring wide = detail::wideFromUtf8(utf8);
+    if (console != nullptr) {
+        DWORD written = 0;
+        WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    const std::string bytes = detail::codePage932FromWide(wide);
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
 }
 
 }  // namespace
 
 void writeText(std::string_view utf8) {
-    std::string converted = toConsoleCodePage(utf8);
-    writeRaw(converted.data(), converted.size());
+    static const HANDLE console = consoleBehind(STD_OUTPUT_HANDLE);
+    write(console, stdout, utf8);
 }
 
-void writeBytes(std::string_view bytes) { writeRaw(bytes.data(), bytes.size()); }
+// Names and paths are UTF-8 here too (the directory layer makes them so): they take the same way.
+void writeBytes(std::string_view bytes) { writeText(bytes); }
 
 void flushOutput() { std::fflush(stdout); }
+
+void writeError(std::string_view utf8) {
+    static const HANDLE console = consoleBehind(STD_ERROR_HANDLE);
+    write(console, stderr, utf8);
+}
 
 }  // namespace platform

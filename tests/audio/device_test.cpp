@@ -21,9 +21,11 @@ std::vector<std::string> calls() {
 
 TEST(Device, OnlyTheFourExtensionsOpenTheNameAsTheirFormat) {
     const std::string longName = std::string(251, 'n') + ".mp3";  // 255 bytes, the longest a list holds
-    for (auto [name, format] : std::vector<std::pair<std::string, std::string>>{
-             {"song.mp3", "mpeg"}, {"SONG.MP3", "mpeg"}, {"a.b.wav", "wave"}, {"TAKE.WAV", "wave"},
-             {longName, "mpeg"}}) {
+    for (auto [name, format] : std::vector<std::pair<std::string, std::string>>{{"song.mp3", "mpeg"},
+                                                                                {"SONG.MP3", "mpeg"},
+                                                                                {"a.b.wav", "wave"},
+                                                                                {"TAKE.WAV", "wave"},
+                                                                                {longName, "mpeg"}}) {
         SCOPED_TRACE(name);
         fake::reset();
         fake::addFile("/" + name);
@@ -32,7 +34,8 @@ TEST(Device, OnlyTheFourExtensionsOpenTheNameAsTheirFormat) {
                                                      "play:1:" + name + "::12000"}));
     }
     fake::reset();
-    for (const std::string name : {"song.Mp3", "song.mP3", "song.", "song", "song.mp", "song.mp3 ", ".wave"}) {
+    for (const std::string name :
+         {"song.Mp3", "song.mP3", "song.", "song", "song.mp", "song.mp3 ", ".wave"}) {
         fake::addFile("/" + name);
         EXPECT_EQ(openAndPlay(name, 0), 1) << name;
     }
@@ -53,11 +56,11 @@ TEST(Device, CommandsNameTheOpenDeviceAndCloseForgetsIt) {
     EXPECT_EQ(trackLengthSeconds(), 0);
     openAndPlay("missing.wav", 0);  // the open hands back no device; the play goes nowhere
     EXPECT_EQ(trackLengthSeconds(), 0);
-    EXPECT_EQ(calls(), (std::vector<std::string>{
-                           "open:1:song.mp3:mpeg:0", "play:1:song.mp3::0", "pause:1:song.mp3::0",
-                           "resume:1:song.mp3::0", "length:1:song.mp3::0", "close:1:song.mp3::0",
-                           "close:0:::0", "length:0:::0", "open:0:missing.wav:wave:0", "play:0:::0",
-                           "length:0:::0"}));
+    EXPECT_EQ(calls(),
+              (std::vector<std::string>{"open:1:song.mp3:mpeg:0", "play:1:song.mp3::0", "pause:1:song.mp3::0",
+                                        "resume:1:song.mp3::0", "length:1:song.mp3::0", "close:1:song.mp3::0",
+                                        "close:0:::0", "length:0:::0", "open:0:missing.wav:wave:0",
+                                        "play:0:::0", "length:0:::0"}));
 }
 
 }  // namespace

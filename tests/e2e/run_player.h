@@ -4,8 +4,11 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "harness/child_process.h"
 
 namespace e2e {
 
@@ -54,6 +57,13 @@ Run runPlayer(const std::filesystem::path& workdir, const std::string& input,
 // The same with input typed in steps, each waiting for what the player has printed.
 Run runPlayer(const std::filesystem::path& workdir, const std::vector<InputStep>& steps,
               const std::vector<std::string>& env = {}, int timeoutSeconds = 20);
+
+// The same with arguments on the command line.
+Run runPlayerWithArguments(const std::vector<std::string>& arguments, const std::filesystem::path& workdir,
+                           const std::string& input);
+
+// The player started in workdir as runPlayer starts it, for a test that drives it itself.
+std::unique_ptr<harness::Child> startPlayer(const std::filesystem::path& workdir);
 
 // The same with another copy of the player binary (one taken away from the files built with it).
 Run runPlayerBinary(const std::filesystem::path& binary, const std::filesystem::path& workdir,

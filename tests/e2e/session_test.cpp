@@ -1,19 +1,23 @@
-// A whole session of the real player through a pipe: every kind of command, byte for byte (only
-// the seconds of the time lines, which follow the wall clock, are masked).
+// Whole sessions of the real player through a pipe, byte for byte: every kind of command in the
+// C locale, and the start-up texts in a Shift_JIS locale.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <utility>
 
+#include "tests/e2e/player_texts.h"
 #include "tests/e2e/run_player.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using namespace e2e;
 
 TEST(EndToEndSession, EveryCommandPrintsItsTextsAndKeepsPlaying) {
-    e2e::TempTree tree;
+    TempTree tree;
     const fs::path track = fs::path(QUAVELIN_SOURCE_DIR) / "tests/audio/fixtures/cbr.mp3";  // 15 s
     for (const char* name : {"music/a.mp3", "music/b.mp3", "music/sub/c.mp3"}) {
         tree.addFile(name);
@@ -22,29 +26,71 @@ TEST(EndToEndSession, EveryCommandPrintsItsTextsAndKeepsPlaying) {
     tree.addFile("music/README");
     tree.addDirectory("music/x.y");
 
-    e2e::Run run =
-        e2e::runPlayer(tree.root(), "music\nls\nhelp ls\ndir\nf\ntime\nd\njump 0 3\nn\ncd sub\nexit\n");
+    const std::string a = prompt("a");
+    const std::string path = fs::canonical(tree.root() / "music").string();
+    // Each line typed, and what the player prints for it.
+    const std::pair<std::string, std::string> session[] = {
+        {"music", "0 | a\n1 | b\n\n" + a},
+        {"b 1 b", "\n" + prompt("b") + "\n" + prompt("b") + "\n" + a},  // early in a: back to the last track
+        {"ls", "\n0 | a\n1 | b\n" + a},
+        {"help ls", kHelpModes + "全曲一覧を表示します\n" + a},
+        {"dir", "現在のディレクトリパス \n  " + path +
+                    "\n現在のディレクトリ直下のディレクトリ\n  .\n  ..\n  README\n  sub\n" + a},
+        {"f", a},
+        {"time", "\n<time>\n" + a},
+        {"d", a},
+        {"jump 0 3", "\n<time>\n" + kMinutePrompt + kSecondPrompt + a},
+        {"shuffle loop alloop shuffle loop alloop p stop rel", a + a + a + a + a + a + a + a + a},
+        {"n", "\n" + prompt("b")},
+        {"cd sub", kDirPrompt + "\n" + prompt("c")},
+        {"exit", ""},
+    };
+    std::string input, expected = kAsk + kDirPrompt;
+    for (const auto& [typed, printed] : session) {
+        input += typed + "\n";
+        expected += printed;
+    }
+    auto run = runPlayer(tree.root(), input);
     ASSERT_FALSE(run.timedOut) << run.out;
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "");
+    EXPECT_EQ(maskTimes(run.out), expected);
+}
 
-    const std::string out = std::regex_replace(
-        run.out, std::regex("\n-?[0-9]+ min -?[0-9]+ sec / 0 min 15 sec\n[>.]{30}\n"), "\n<time>\n");
-    const std::string a = "Quavelin~ a~$ ";
-    const std::string path = fs::canonical(tree.root() / "music").string();
-    EXPECT_EQ(out,
-              "初期でのカレントディレクトリを指定してください。\nPlease type to new Directory~$ "
-              "0 | a\n1 | b\n\n" +
-                  a + "\n0 | a\n1 | b\n" + a +                                      // ls
-                  "\nコマンドの状態\nshuffle  off\nloop     off\nalloop   off\n\n"  // help ls
-                  "please type to cmd ~$全曲一覧を表示します\n" +
-                  a + "現在のディレクトリパス \n  " + path +                                        // dir
-                  "\n現在のディレクトリ直下のディレクトリ\n  .\n  ..\n  README\n  sub\n" + a + a +  // f
-                  "\n<time>\n" + a +                                                                // time
-                  a +                                                                               // d
-                  "\n<time>\n移動先時間指定 分単位 ~$ 移動先時間指定 秒単位 ~$ " + a +              // jump
-                  "\nQuavelin~ b~$ " +                                                              // n
-                  "Please type to new Directory~$ \nQuavelin~ c~$ ");                               // cd sub
+TEST(EndToEndSession, AJumpBeforeTheStartPlaysFromTheStart) {
+    TempTree tree;
+    tree.addDirectory("m");
+    fs::copy_file(fs::path(QUAVELIN_SOURCE_DIR) / "tests/audio/fixtures/cbr.mp3", tree.root() / "m/a.mp3");
+    auto run = runPlayer(tree.root(), "m\njump -1 -5\ntime\nexit\n");
+    // The time line of "jump" itself, then that of "time": no negative time, the bar at its start.
+    static const std::regex atStart("\n0 min [0-3] sec / 0 min 15 sec\n>\\.{29}\n");
+    auto lines =
+        std::distance(std::sregex_iterator(run.out.begin(), run.out.end(), atStart), std::sregex_iterator());
+    EXPECT_EQ(lines, 2) << run.out;
+    EXPECT_EQ(run.out.find('-'), std::string::npos);
+}
+
+TEST(EndToEndSession, WritesCodePage932InAShiftJisLocale) {
+    TempTree tree;
+    // A private copy of the locale, so that nothing is installed on the system.
+    const fs::path locale = tree.root() / "ja_JP.SJIS";
+    const std::string command = "localedef --no-warnings=ascii -f SHIFT_JIS -i ja_JP '" + locale.string() +
+                                "' </dev/null >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0 || !fs::exists(locale / "LC_CTYPE"))
+        GTEST_SKIP() << "no Shift_JIS locale can be generated here (localedef or locales missing)";
+
+    auto run =
+        runPlayer(tree.root(), "no-such\nexit\n", {"LC_ALL=ja_JP.SJIS", "LOCPATH=" + tree.root().string()});
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.status, 1);
+    // Expected bytes from `iconv -f UTF-8 -t CP932 | xxd`.
+    const std::string ask =
+        "\x8f\x89\x8a\xfa\x82\xc5\x82\xcc\x83\x4a\x83\x8c\x83\x93\x83\x67\x83\x66\x83\x42\x83\x8c"
+        "\x83\x4e\x83\x67\x83\x8a\x82\xf0\x8e\x77\x92\xe8\x82\xb5\x82\xc4\x82\xad\x82\xbe\x82\xb3"
+        "\x82\xa2\x81\x42\n";
+    const std::string failed = "\x8e\xb8\x94\x73\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81\x42\n";
+    const std::string exiting = "\x8f\x49\x97\xb9\x82\xb5\x82\xdc\x82\xb7\n";
+    EXPECT_EQ(run.out, ask + kDirPrompt + failed + kDirPrompt + exiting);
 }
 
 }  // namespace

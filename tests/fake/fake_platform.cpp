@@ -28,6 +28,7 @@ struct World {
     std::int64_t ms = 0;
     std::deque<Piece> input;
     std::string out;
+    std::string err;
     std::vector<int> randoms;
     std::size_t nextRandom = 0;
     std::uint32_t seed = 0;
@@ -94,6 +95,7 @@ void typeAt(std::int64_t atMs, const std::string& text) {
 void type(const std::string& text) { typeAt(world.ms, text); }
 
 const std::string& output() { return world.out; }
+const std::string& errors() { return world.err; }
 void clearOutput() { world.out.clear(); }
 
 void setRandom(std::vector<int> values) {
@@ -122,14 +124,6 @@ std::vector<std::string> plays() {
         if (call.what == "play" && !call.name.empty())
             result.push_back(call.name + "@" + std::to_string(call.fromMs / 1000));
     return result;
-}
-
-int run(const std::function<int()>& body) {
-    try {
-        return body();
-    } catch (const ProcessExit& e) {
-        return e.status;
-    }
 }
 
 }  // namespace fake
@@ -178,7 +172,7 @@ bool enterDirectory(const char* path) {
 
 std::string currentDirectory() { return world.cwd; }
 
-void exitProcess(int status) { throw fake::ProcessExit{status}; }
+void writeError(std::string_view utf8) { world.err.append(utf8); }
 
 namespace detail {
 

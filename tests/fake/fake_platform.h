@@ -10,11 +10,6 @@
 
 namespace fake {
 
-// Thrown by platform::exitProcess so that a scenario can look at the status.
-struct ProcessExit {
-    int status;
-};
-
 // The virtual clock starts here (calendar seconds), far from 0 so that no stamp is mistaken
 // for "not paused".
 constexpr std::int64_t kEpochSeconds = 1'700'000'000;
@@ -35,6 +30,7 @@ void type(const std::string& text);  // readable at once
 
 // ---- Output ----
 const std::string& output();
+const std::string& errors();  // standard error
 void clearOutput();
 
 // ---- Random numbers: returned in turn, then 0 ----
@@ -61,9 +57,5 @@ const std::vector<DeviceCall>& deviceCalls();
 void setLengthMs(const std::string& name, std::uint32_t ms);
 // Names of the files played, in order, with their start positions in whole seconds ("a.mp3@0").
 std::vector<std::string> plays();
-
-// Runs body (the player, or a part of it), turning a fake process end into its status.
-// Returns body's own result when it returns normally.
-int run(const std::function<int()>& body);
 
 }  // namespace fake

@@ -1,65 +1,69 @@
-// Typed bytes through the shared input buffer and the command reader: every word comes out whole
-// (cut to the reader's buffer), in order, whatever pieces the bytes arrive in and however the
-// "is a key waiting" test is mixed in; every word maps to a code within the command set.
+// Typed bytes through the shared input buffer, arriving in pieces of any size and with the "is a
+// key waiting" test mixed in: every word, and every answer at a directory prompt, comes out whole
+// (cut to the reader's buffer), in order, then the end of input for good.
+#include <algorithm>
 #include <array>
-#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
 
-#include "console/command_reader.h"
 #include "platform/platform.h"
+#include "tests/fake/fake_platform.h"
 #include "tests/fuzz/fuzz_check.h"
-#include "tests/fuzz/typed_input.h"
 
 namespace {
 
-constexpr CommandCode kHeldTrack = 1'000'000;
+constexpr std::size_t kBufferBytes = 256;
 
-// What a word must map to, from the rules of the command set.
-void checkCode(const std::string& word, CommandCode code) {
-    FUZZ_REQUIRE((code >= CmdStop && code <= CmdForward10) ||
-                 (code >= kTrackCodeBase && code <= kTrackCodeBase + kHeldTrack));
-    char first = word.empty() ? '\0' : word[0];
-    if (first == 'n') FUZZ_REQUIRE(code == CmdNext);
-    if (first == 'b') FUZZ_REQUIRE(code == CmdBefore);
-    if (first == 'p') FUZZ_REQUIRE(code == CmdPause);
-    if (first == 'r') FUZZ_REQUIRE(code == CmdResume);
-    if (first >= '0' && first <= '9') {
-        std::int64_t value = 0;
-        for (std::size_t k = 0; k < word.size() && word[k] >= '0' && word[k] <= '9'; ++k)
-            value = std::min<std::int64_t>(value * 10 + (word[k] - '0'), kHeldTrack);
-        FUZZ_REQUIRE(code == kTrackCodeBase + value);
+// What the reader must give for text: split at blanks, each answer cut to the buffer and ending at
+// a zero byte inside it. With paths, one that begins with a double quote runs to the closing quote
+// or the end of its line instead, the quotes and a final '\r' left out.
+std::vector<std::string> answersOf(std::string_view text, bool paths) {
+    std::vector<std::string> answers;
+    constexpr std::string_view kBlanks = " \t\n\r\v\f";
+    for (std::size_t k = text.find_first_not_of(kBlanks); k != std::string_view::npos;
+         k = text.find_first_not_of(kBlanks, k)) {
+        const bool quoted = paths && text[k] == '"';
+        const std::size_t from = quoted ? k + 1 : k;
+        const std::size_t end = std::min(text.find_first_of(quoted ? "\"\n" : kBlanks, from), text.size());
+        std::string answer(text.substr(from, std::min(end - from, kBufferBytes - 1)));
+        answer.resize(std::min(answer.size(), answer.find('\0')));
+        if (quoted && answer.ends_with('\r')) answer.pop_back();
+        answers.push_back(answer);
+        k = quoted && end < text.size() && text[end] == '"' ? end + 1 : end;
     }
-    if (code == CmdExit) FUZZ_REQUIRE(word == "exit");
-    if (code == CmdForward10) FUZZ_REQUIRE(word == "f");
-    if (code == CmdBack10) FUZZ_REQUIRE(word == "d");
+    return answers;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // Pass 1: the bare word reader, with the waiting test mixed in as the mode asks.
-    fuzz::Typed typed = fuzz::typeInPieces(data, size);
-    const std::vector<std::string> expected = fuzz::wordsOf(typed.text, 256);
-    const bool askFirst = (typed.mode & 0x20) != 0;
-    const bool letTimePass = (typed.mode & 0x40) != 0;
-    std::size_t count = 0;
-    std::array<char, 256> word{};
-    for (;;) {
-        if (askFirst) platform::waitForInput(0);
-        if (letTimePass) fake::advanceMs(7);
-        word.fill('\x7f');
-        if (!platform::readWord(word.data(), word.size())) break;
-        FUZZ_REQUIRE(std::memchr(word.data(), '\0', word.size()) != nullptr);
-        FUZZ_REQUIRE(count < expected.size());
-        FUZZ_REQUIRE(std::string(word.data()) == expected[count]);
-        checkCode(expected[count], commandForWord(word.data()));
-        ++count;
+    if (size == 0) return 0;
+    // The first byte: the size of the pieces, and whether to ask for waiting input and let time
+    // pass before each read.
+    const unsigned mode = data[0];
+    const std::string_view text(reinterpret_cast<const char*>(data) + 1, size - 1);
+    const std::size_t piece = mode % 32 + 1;
+    // The bytes read as words, then as directory answers.
+    for (bool paths : {false, true}) {
+        const std::vector<std::string> expected = answersOf(text, paths);
+        fake::reset();
+        for (std::size_t from = 0; from < text.size(); from += piece)
+            fake::typeAt(static_cast<std::int64_t>(from / piece) * 10, std::string(text.substr(from, piece)));
+        std::size_t count = 0;
+        std::array<char, kBufferBytes> answer{};
+        for (bool quoted = false;; ++count) {
+            if ((mode & 0x20) != 0) platform::waitForInput(0);
+            if ((mode & 0x40) != 0) fake::advanceMs(7);
+            answer.fill('\x7f');
+            if (!(paths ? platform::readPath(answer.data(), answer.size(), quoted)
+                        : platform::readWord(answer.data(), answer.size())))
+                break;
+            FUZZ_REQUIRE(std::find(answer.begin(), answer.end(), '\0') != answer.end());
+            FUZZ_REQUIRE(count < expected.size() && std::string(answer.data()) == expected[count]);
+        }
+        FUZZ_REQUIRE(count == expected.size());
+        FUZZ_REQUIRE(platform::waitForInput(0));  // the end of input is always ready to be read
     }
-    FUZZ_REQUIRE(count == expected.size());
-    FUZZ_REQUIRE(platform::waitForInput(0));  // the end of input is always ready to be read
-
-    // Pass 2: the command reader over the same pieces gives the same codes, then "exit" for good.
-    typed = fuzz::typeInPieces(data, size);
-    for (const std::string& w : expected) FUZZ_REQUIRE(readCommand() == commandForWord(w.c_str()));
-    FUZZ_REQUIRE(readCommand() == CmdExit);
     return 0;
 }

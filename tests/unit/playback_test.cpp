@@ -83,52 +83,6 @@ TEST_F(Playback, BeforeGoesBackEarlyInATrackAndRestartsItLater) {
     EXPECT_EQ(startNames(), (std::vector<std::string>{"a.mp3", "e.mp3", "c.mp3", "c.mp3"}));
 }
 
-TEST_F(Playback, InLoopModeTheChosenTrackRepeats) {
-    addTracks("/m", {"a.mp3", "b.mp3", "c.mp3", "d.mp3"}, 5);
-    // loop, pick 2, "before" 3 s in goes to slot 1, which then loops; 10 s in, "before" restarts it.
-    play({{200, "loop\n"}, {400, "2\n"}, {3400, "b\n"}, {10'000, "n\n"}, {30'000, "exit\n"}});
-    EXPECT_EQ(runPlayer(), 1);
-    // c at 0.4 s; b at 3.4 s, again at 9.4 s; "n" at 10 s plays c, which loops every 6 s.
-    EXPECT_EQ(startNames(), (std::vector<std::string>{"a.mp3", "c.mp3", "b.mp3", "b.mp3", "c.mp3", "c.mp3",
-                                                      "c.mp3", "c.mp3"}));
-}
-
-TEST_F(Playback, BeforeInSlotZeroInLoopModePlaysSlotZeroAgain) {
-    addTracks("/m", {"a.mp3", "b.mp3", "c.mp3"}, 60);
-    play({{200, "loop\n"}, {1000, "b\n"}, {5000, "exit\n"}});
-    EXPECT_EQ(runPlayer(), 1);
-    EXPECT_EQ(startNames(), (std::vector<std::string>{"a.mp3", "a.mp3"}));
-}
-
-TEST_F(Playback, ShuffleReplacesNextAndBeforeButHonoursATypedNumber) {
-    addTracks("/m", {"a.mp3", "b.mp3", "c.mp3", "d.mp3", "e.mp3"}, 60);
-    fake::setRandom({7, 3, 9});
-    play({{200, "shuffle\n"},
-          {400, "next\n"},
-          {800, "4\n"},
-          {1200, "before\n"},
-          {1600, "shuffle n\n"},
-          {3000, "exit\n"}});
-    EXPECT_EQ(runPlayer(), 1);
-    // 7 % 5 = 2; the number 4 is honoured without a pick; 3 % 5 = 3; shuffle off: list order again.
-    EXPECT_EQ(startNames(), (std::vector<std::string>{"a.mp3", "c.mp3", "e.mp3", "d.mp3", "e.mp3"}));
-}
-
-TEST_F(Playback, ANumberPastTheListWrapsOrEndsWithAlloop) {
-    addTracks("/m", {"a.mp3", "b.mp3", "c.mp3"}, 60);
-    play({{400, "1\n"}, {800, "7\n"}, {1200, "0\n"}, {1600, "exit\n"}});
-    EXPECT_EQ(runPlayer(), 1);
-    EXPECT_EQ(startNames(), (std::vector<std::string>{"a.mp3", "b.mp3", "a.mp3", "a.mp3"}));
-
-    fake::reset();
-    addTracks("/m", {"a.mp3", "b.mp3", "c.mp3"}, 60);
-    play({{400, "alloop\n"}, {800, "7\n"}, {60'000, "exit\n"}});
-    EXPECT_EQ(runPlayer(), 1);
-    EXPECT_EQ(startNames(), (std::vector<std::string>{"a.mp3"}));
-    EXPECT_TRUE(fake::output().ends_with("Quavelin~ a~$ \n"));
-    EXPECT_LT(fake::nowMs(), 60'000);
-}
-
 TEST_F(Playback, UnknownWordsAndNumbersAboveFiftyPrintNothing) {
     addTracks("/m", {"a.mp3"}, 60);
     play({{400, "hello 51 99999999999999999999 -1\n"}, {2000, "exit\n"}});
@@ -149,6 +103,19 @@ TEST_F(Playback, StopSilencesTheTrackWhichThenEndsByTheClock) {
     ASSERT_NE(close, calls.end());
     EXPECT_EQ(close->atMs, 1000);
     EXPECT_NE(fake::output().find("Quavelin~ a~$ Quavelin~ a~$ \nQuavelin~ b~$ "), std::string::npos);
+}
+
+TEST_F(Playback, ALineIsActedOnWhenTypedWhileTheEndIsCheckedAtItsOwnPace) {
+    addTracks("/m", {"a.mp3", "b.mp3"}, 3);
+    play({{1110, "p\n"}, {1350, "time\n"}, {1390, "r\n"}, {9000, "exit\n"}});
+    EXPECT_EQ(runPlayer(), 1);
+    std::vector<std::string> seen;
+    for (const fake::DeviceCall& call : fake::deviceCalls())
+        if (call.what == "pause" || call.what == "resume")
+            seen.push_back(call.what + "@" + std::to_string(call.atMs));
+    EXPECT_EQ(seen, (std::vector<std::string>{"pause@1110", "resume@1390"}));
+    // 3 s of sound and one of grace: the check at 4 s, as with nothing typed.
+    EXPECT_EQ(starts()[1], (Start{4000, "b.mp3"}));
 }
 
 TEST_F(Playback, ASecondPauseKeepsTheFirstOnesStartSoTheWholePauseMovesTheEnd) {

@@ -1,0 +1,13 @@
+// Every command the prompt takes, and the help screen's rows, in one table.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "app/actions.h"
+
+// The action for a typed word; null when the word is no command (it is then ignored in silence).
+Action actionFor(std::string_view word);
+
+// The help text the help screen shows for word; empty when it has no row.
+std::optional<std::string_view> helpTextFor(std::string_view word);

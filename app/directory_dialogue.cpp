@@ -1,0 +1,28 @@
+#include "app/directory_dialogue.h"
+
+#include "console/output.h"
+#include "console/typed_input.h"
+
+Entered askForDirectory(const std::optional<std::string>& given) {
+    printBytes("Please type to new Directory~$ ");
+    std::optional<DirectoryAnswer> answer =
+        given ? std::optional<DirectoryAnswer>(DirectoryAnswer{*given}) : readDirectoryAnswer();
+    // The end of input is taken as the word "exit": nothing more can be typed.
+    if (!answer || (!answer->quoted && answer->path == "exit")) {
+        printText("終了します\n");
+        return Entered::Quit;
+    }
+    return platform::enterDirectory(answer->path.c_str()) ? Entered::Yes : Entered::No;
+}
+
+Flow loadTracksAsking(PlayerState& state) {
+    for (;;) {
+        state.trackCount = scanTracks(state.tracks);
+        if (state.trackCount > 0) return Flow::Continue;
+        printText("このディレクトリにMP3は有りません\n");
+        printText("移動先ディレクトリを指定してください\n");
+        Entered entered = askForDirectory();
+        if (entered == Entered::Quit) return Flow::Quit;
+        if (entered == Entered::No) printText("失敗しました\n");
+    }
+}
