@@ -32,6 +32,10 @@ TEST(EndToEndSession, EveryCommandPrintsItsTextsAndKeepsPlaying) {
     const std::pair<std::string, std::string> session[] = {
         {"music", "0 | a\n1 | b\n\n" + a},
         {"b 1 b", "\n" + prompt("b") + "\n" + prompt("b") + "\n" + a},  // early in a: back to the last track
+        // Words that are no command print nothing; a number ends at its first non-digit; the four
+        // any-word commands go by their first letter.
+        {"Stop exi jumps ff d10 -1 +3 99999999999 1x back play repeat",
+         "\n" + prompt("b") + "\n" + a + a + a},
         {"ls", "\n0 | a\n1 | b\n" + a},
         {"help ls", kHelpModes + "全曲一覧を表示します\n" + a},
         {"dir", "現在のディレクトリパス \n  " + path +
