@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "bench/player/latency.h"
-#include "harness/child_process.h"
+#include "tests/harness/child_process.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "harness/child_process.h"
+#include "tests/harness/child_process.h"
 
 namespace bench {
 

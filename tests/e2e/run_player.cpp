@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "harness/child_process.h"
+#include "tests/harness/child_process.h"
 
 namespace e2e {
 namespace fs = std::filesystem;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "harness/child_process.h"
+#include "tests/harness/child_process.h"
 
 namespace e2e {
 

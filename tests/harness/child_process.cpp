@@ -1,4 +1,4 @@
-#include "harness/child_process.h"
+#include "tests/harness/child_process.h"
 
 #include <dirent.h>
 #include <fcntl.h>

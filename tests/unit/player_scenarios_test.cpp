@@ -1,0 +1,151 @@
+// The whole player on the virtual clock: what it does with the device, and when, for words typed
+// at given times. This is what the real-binary session can't pin down: exact times and positions,
+// the moment a track ends, the help rows.
+#include <gtest/gtest.h>
+
+#include "app/player.h"
+#include "tests/fake/fake_platform.h"
+
+namespace {
+
+// Files of the given length in seconds in dir.
+void addTracks(const std::string& dir, const std::vector<std::string>& names, int seconds) {
+    for (const std::string& name : names) {
+        fake::addFile(dir + "/" + name);
+        fake::setLengthMs(name, static_cast<std::uint32_t>(seconds) * 1000u);
+    }
+}
+
+int count(const std::string& text, const std::string& needle) {
+    int n = 0;
+    for (auto at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
+    return n;
+}
+
+struct Scenario {
+    const char* name;
+    std::vector<std::string> tracks;  // in /m, all of one length
+    int seconds;
+    std::vector<std::pair<std::int64_t, std::string>> typed;  // after "/m" at once
+    // Device calls: "ms name@second" for a play, "ms what" for pause, resume and close.
+    std::string calls;
+    std::string shown;  // a piece of the output that must be there
+};
+
+// clang-format off
+const Scenario kScenarios[] = {
+    {"TracksWrapWithALineEndBeforeEachPrompt", {"a.mp3", "b.mp3", "c.mp3"}, 2, {{10'000, "exit"}},
+     "0 a.mp3@0, 3000 close, 3000 b.mp3@0, 6000 close, 6000 c.mp3@0, 9000 close, 9000 a.mp3@0",
+     "2 | c\n\nQuavelin~ a~$ \nQuavelin~ b~$ \nQuavelin~ c~$ \nQuavelin~ a~$ "},
+    {"AlloopEndsAfterTheLastTrackWithALineEnd", {"a.mp3", "b.mp3", "c.mp3"}, 2, {{1000, "alloop"}, {60'000, "exit"}},
+     "0 a.mp3@0, 3000 close, 3000 b.mp3@0, 6000 close, 6000 c.mp3@0, 9000 close",
+     "Quavelin~ a~$ Quavelin~ a~$ \nQuavelin~ b~$ \nQuavelin~ c~$ \n"},
+    {"BeforeGoesBackEarlyAndRestartsLater", {"a.mp3", "b.mp3", "c.mp3"}, 60,
+     {{3000, "b"}, {4000, "1"}, {15'000, "before"}, {16'000, "exit"}},
+     "0 a.mp3@0, 3000 close, 3000 c.mp3@0, 4000 close, 4000 b.mp3@0, 15000 close, 15000 b.mp3@0", ""},
+    {"UnknownWordsAndNumbersAboveFiftyDoNothing", {"a.mp3"}, 60,
+     {{400, "hello 51 99999999999999999999 -1"}, {2000, "exit"}}, "0 a.mp3@0", "0 | a\n\nQuavelin~ a~$ "},
+    {"StopSilencesTheTrackThenTheNextWordIsAwaited", {"a.mp3", "b.mp3"}, 5, {{1000, "stop"}, {2000, "xyz"}, {8000, "exit"}},
+     "0 a.mp3@0, 1000 close, 6000 close, 6000 b.mp3@0", "Quavelin~ a~$ Quavelin~ a~$ \nQuavelin~ b~$ "},
+    {"ALineIsActedOnWhenTypedAndTheEndKeepsItsPace", {"a.mp3", "b.mp3"}, 3,
+     {{1110, "p"}, {1350, "time"}, {1390, "r"}, {5000, "exit"}},
+     "0 a.mp3@0, 1110 pause, 1390 resume, 4000 close, 4000 b.mp3@0", ""},
+    {"ASecondPauseKeepsTheFirstOnesStart", {"a.mp3", "b.mp3"}, 10,
+     {{2000, "pause"}, {7000, "p"}, {12'000, "rel"}, {22'000, "exit"}},
+     "0 a.mp3@0, 2000 pause, 7000 pause, 12000 resume, 21000 close, 21000 b.mp3@0", ""},
+    {"RelWhenNotPausedPrintsOnlyThePrompt", {"a.mp3"}, 10, {{400, "rel"}, {600, "exit"}}, "0 a.mp3@0",
+     "\nQuavelin~ a~$ Quavelin~ a~$ "},
+    {"ATrackOfLengthZeroEndsAfterOneSecond", {"a.mp3", "b.mp3"}, 0, {{1500, "exit"}},
+     "0 a.mp3@0, 1000 close, 1000 b.mp3@0", ""},
+    {"ExitEndsAtOnceWithoutClosingTheDevice", {"a.mp3"}, 60, {{400, "exit next"}}, "0 a.mp3@0", ""},
+    {"SeekBackNeedsTenPlayedSeconds", {"a.mp3"}, 200, {{8000, "d"}, {30'000, "d"}, {30'400, "time"}, {31'000, "exit"}},
+     "0 a.mp3@0, 30000 close, 30000 a.mp3@20", "Quavelin~ a~$ Quavelin~ a~$ \n0 min 20 sec / 3 min 20 sec\n"},
+    {"SeeksCountFromThePlayedTimeAfterAPause", {"a.mp3"}, 200,
+     {{20'000, "pause"}, {30'000, "d"}, {35'000, "p"}, {40'000, "f"}, {41'000, "exit"}},
+     "0 a.mp3@0, 20000 pause, 30000 close, 30000 a.mp3@10, 35000 pause, 40000 close, 40000 a.mp3@25", ""},
+    {"SeekForwardInTheLastSecondsEndsTheTrackAtTheNextCheck", {"a.mp3", "b.mp3"}, 15, {{8000, "f"}, {9000, "exit"}},
+     "0 a.mp3@0, 8000 close, 8000 a.mp3@18, 8200 close, 8200 b.mp3@0", ""},
+    {"JumpCountsFromTheAnswerAndTakesNoNumberAsZero", {"a.mp3", "b.mp3"}, 200,
+     {{10'000, "jump"}, {20'000, "1"}, {25'000, "90"}, {60'000, "jump abc 12x"}, {250'000, "exit"}},
+     "0 a.mp3@0, 25000 close, 25000 a.mp3@150, 60000 close, 60000 a.mp3@12, 249000 close, 249000 b.mp3@0",
+     "移動先時間指定 分単位 ~$ 移動先時間指定 秒単位 ~$ Quavelin~ a~$ "},
+    {"TimeStandsStillInAPauseAndAJumpBeforeTheStartPlaysFromIt", {"a.mp3"}, 200,
+     {{10'000, "p"}, {25'000, "time"}, {30'000, "jump -1 -5 time"}, {31'000, "exit"}},
+     "0 a.mp3@0, 10000 pause, 30000 close, 30000 a.mp3@0",
+     "Quavelin~ a~$ \n0 min 10 sec / 3 min 20 sec\n>>...."},
+    {"ChangeDirectoryFailsQuietlyOrGoesOnInTheNewList", {"0.mp3", "1.mp3", "2.mp3"}, 100,
+     {{400, "1"}, {1000, "cd /nowhere"}, {2000, "cd /two"}, {3000, "exit"}},
+     "0 0.mp3@0, 400 close, 400 1.mp3@0, 2000 close, 2000 x.mp3@0",
+     "Quavelin~ 1~$ Please type to new Directory~$ 失敗しました\nQuavelin~ 1~$ Please type to new Directory~$ \n"
+     "Quavelin~ x~$ "},
+};
+// clang-format on
+
+std::string deviceCalls() {
+    std::string log;
+    for (const fake::DeviceCall& call : fake::deviceCalls()) {
+        if (call.what == "open" || call.what == "length") continue;
+        log += (log.empty() ? "" : ", ") + std::to_string(call.atMs) + " ";
+        log += call.what == "play" ? call.name + "@" + std::to_string(call.fromMs / 1000) : call.what;
+    }
+    return log;
+}
+
+TEST(PlayerScenarios, DeviceCallsAndOutputAsTyped) {
+    for (const Scenario& s : kScenarios) {
+        SCOPED_TRACE(s.name);
+        fake::reset();
+        addTracks("/two", {"x.mp3", "y.mp3"}, s.seconds);
+        addTracks("/m", s.tracks, s.seconds);
+        fake::type("/m\n");
+        for (const auto& [atMs, text] : s.typed) fake::typeAt(atMs, text + "\n");
+        EXPECT_EQ(::runPlayer(), 1);
+        EXPECT_EQ(deviceCalls(), s.calls);
+        EXPECT_NE(fake::output().find(s.shown), std::string::npos) << fake::output();
+    }
+}
+
+TEST(PlayerScenarios, PastSlotFortyNineOneLastCharacterIsReadAndTheStatusIsZero) {
+    // With alloop on, and in loop mode with 49 typed, the run still goes past slot 49.
+    for (const auto& [typed, last] : {std::pair{"alloop 48\n", "t49~$ "}, {"loop 49\n", "t00~$ "}}) {
+        fake::reset();
+        for (int n = 0; n < 50; ++n) addTracks("/m", {"t" + std::to_string(100 + n).substr(1) + ".mp3"}, 0);
+        fake::type("/m\n");
+        fake::typeAt(300, typed);
+        fake::typeAt(100'000, "x");
+        EXPECT_EQ(::runPlayer(), 0) << typed;
+        EXPECT_TRUE(fake::output().ends_with(last)) << typed;
+        EXPECT_LT(fake::nowMs(), 100'000) << typed;  // the line end left after the word answered the read
+    }
+}
+
+TEST(PlayerScenarios, TheTimeLineAndTheHelpRows) {
+    fake::reset();
+    addTracks("/m", {"a.mp3"}, 200);
+    fake::type("/m\n");
+    fake::typeAt(75'000, "time loop alloop help ls\n");
+    fake::typeAt(76'000, "help b help before help n help next help nothing help Help help d help f help 3\n");
+    fake::typeAt(77'000, "help cd help dir help jump help time\nexit\n");
+    EXPECT_EQ(::runPlayer(), 1);
+    const std::string& out = fake::output();
+    EXPECT_NE(
+        out.find("\n1 min 15 sec / 3 min 20 sec\n" + std::string(12, '>') + std::string(18, '.') + "\n"),
+        std::string::npos);
+    EXPECT_NE(
+        out.find("shuffle  off\nloop     on\nalloop   on\n\nplease type to cmd ~$全曲一覧を表示します\n"),
+        std::string::npos);
+    EXPECT_EQ(
+        count(out,
+              "~$現在再生されている曲の前の曲を再生します\n但し、再生開始後4秒を基準にそれ以前なら前の曲\n"
+              "それ以後はその曲を再生します。\n"),
+        2);
+    EXPECT_EQ(count(out, "~$現在再生されている曲の次の曲を再生します\n"), 2);
+    EXPECT_EQ(count(out, "~$コマンドが無効です。\n"), 5);
+    for (const char* text :
+         {"現在のパスはdirコマンドで取得可能です\n\nQuavelin~",
+          "現在のディレクトリのパスを取得します。\n\nQuavelin~", "指定した時点へジャンプします\n\nQuavelin~",
+          "曲の長さと、既に再生された時間を表示します.\nQuavelin~"})
+        EXPECT_NE(out.find(text), std::string::npos) << text;
+}
+
+}  // namespace
