@@ -122,6 +122,26 @@ Handle newQuietHandle() {
     return handle;
 }
 
+// Whether the file's info frame (Xing or Info) counts more frames than its size could hold: no
+// MPEG audio frame is shorter than this many bytes. Asked of a handle of its own that keeps the
+// file's rate: converting, libmpg123 counts the claimed frames' output one by one, which for
+// billions of frames holds the open for a minute.
+bool claimsMoreFramesThanFit(std::FILE* file, off_t fileSize) {
+    constexpr off_t kShortestFrameBytes = 16;
+    Handle probe(mpg123_new(nullptr, nullptr));
+    if (!probe || mpg123_param(probe.get(), MPG123_ADD_FLAGS, MPG123_QUIET, 0.0) != MPG123_OK ||
+        mpg123_replace_reader_handle(probe.get(), readFile, seekFile, nullptr) != MPG123_OK ||
+        mpg123_open_handle(probe.get(), file) != MPG123_OK)
+        return false;
+    long rate = 0;
+    int channels = 0;
+    int encoding = 0;
+    bool claims = mpg123_getformat(probe.get(), &rate, &channels, &encoding) == MPG123_OK &&
+                  mpg123_framelength(probe.get()) > fileSize / kShortestFrameBytes;
+    probe.reset();
+    return fseeko(file, 0, SEEK_SET) == 0 && claims;
+}
+
 // Whether the frames at the index's entries all have the first one's rate: a header read at
 // each, without decoding.
 bool hasOneRate(mpg123_handle* h, int fd) {
@@ -180,6 +200,10 @@ std::unique_ptr<Decoder> openMpegFile(TrackFile trackFile) {
     Handle handle = newQuietHandle();
     if (!handle) return nullptr;
     mpg123_handle* h = handle.get();
+    // An info frame that can't be true is passed over: the scan finds the real frames.
+    if (claimsMoreFramesThanFit(file.get(), trackFile.identity().size) &&
+        mpg123_param(h, MPG123_ADD_FLAGS, MPG123_IGNORE_INFOFRAME, 0.0) != MPG123_OK)
+        return nullptr;
     if (mpg123_open_handle(h, file.get()) != MPG123_OK) return nullptr;
     // A scan through every frame makes the length exact where headers can only estimate it (VBR
     // without a Xing header, a cut-off file) and builds the index for sample-exact seeks.

@@ -11,7 +11,9 @@
 namespace sound {
 namespace {
 
-constexpr std::uint32_t kTargetBytes = 2u * kRate * kBytesPerFrame;  // two seconds queued
+// One second queued: the stream's shared memory with the server is part of the player's resident
+// memory, and with two seconds it came to half a megabyte more for no audible gain.
+constexpr std::uint32_t kTargetBytes = 1u * kRate * kBytesPerFrame;
 constexpr std::uint32_t kRequestBytes = kTargetBytes / 4;
 
 // Plain values only: the process may end through std::exit while the stream's thread runs.

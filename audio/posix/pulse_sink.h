@@ -1,7 +1,7 @@
 // A playback stream of the sound server (PulseAudio, or PipeWire's pulse server) as the output's
-// sink. The stream holds two seconds and asks for half a second at a time, so its thread wakes
-// about twice a second; a pause corks it, and a change of what plays flushes it, so that nothing
-// queued is heard after the change.
+// sink. The stream holds a second and asks for a quarter of one at a time, so its thread wakes
+// about four times a second; a pause corks it, and a change of what plays flushes it, so that
+// nothing queued is heard after the change.
 #pragma once
 
 #include "audio/posix/sink.h"

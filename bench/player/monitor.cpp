@@ -83,6 +83,14 @@ void Monitor::classify(std::string_view data, Clock::time_point at) {
     grew_.notify_all();
 }
 
+std::optional<int> Monitor::toneBefore(std::size_t k) const {
+    for (; k >= 2; --k) {
+        const Heard& heard = windows_[k - 1].heard;
+        if (heard.sound == Sound::tone && windows_[k - 2].heard == heard) return heard.tone;
+    }
+    return std::nullopt;
+}
+
 std::optional<Clock::time_point> Monitor::waitFor(Heard want, Clock::time_point since,
                                                   Clock::time_point deadline, std::optional<Heard> notAfter) {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -91,11 +99,7 @@ std::optional<Clock::time_point> Monitor::waitFor(Heard want, Clock::time_point 
     for (;;) {
         for (std::size_t k = from; k + 1 < windows_.size(); ++k) {
             if (windows_[k].heard != want || windows_[k + 1].heard != want) continue;
-            std::size_t before = k;
-            // Unclear windows and the short silence where copies of a track are joined don't
-            // count: what played before them does.
-            while (before > 0 && windows_[before - 1].heard.sound != Sound::tone) --before;
-            bool followsOn = before > 0 && notAfter && windows_[before - 1].heard == *notAfter;
+            bool followsOn = notAfter && toneBefore(k) == notAfter->tone;
             if (!followsOn) return windows_[k].at;
             from = k + 1;
             while (from < windows_.size() && windows_[from].heard == want) ++from;
@@ -114,11 +118,9 @@ std::optional<Clock::time_point> Monitor::waitForLeap(Clock::time_point since, C
         for (; from + 1 < windows_.size(); ++from) {
             const Heard& heard = windows_[from].heard;
             if (heard.sound != Sound::tone || windows_[from + 1].heard != heard) continue;
-            std::size_t before = from;
-            while (before > 0 && windows_[before - 1].heard.sound != Sound::tone) --before;
-            if (before == 0) return windows_[from].at;
-            int previous = windows_[before - 1].heard.tone;
-            if (heard.tone != previous && heard.tone != (previous + 1) % kTones) return windows_[from].at;
+            std::optional<int> previous = toneBefore(from);
+            if (!previous || (heard.tone != *previous && heard.tone != (*previous + 1) % kTones))
+                return windows_[from].at;
         }
         if (Clock::now() >= deadline) return std::nullopt;
         grew_.wait_until(lock, deadline);

@@ -59,6 +59,10 @@ private:
     };
     void record();
     void classify(std::string_view samples, Clock::time_point at);
+    // The tone of the last run of two windows or more before window k. Silence, unclear windows
+    // and a lone window (half a tone and half the short gap where copies of a track are joined
+    // reads as a lower tone) don't count.
+    std::optional<int> toneBefore(std::size_t k) const;
 
     harness::Child parec_;
     std::mutex mutex_;

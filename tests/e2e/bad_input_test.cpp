@@ -42,6 +42,13 @@ TEST_F(EndToEndBadInput, EndOfInputAndOddWordsAtEveryPrompt) {
         int status;
     };
     const std::string fail = kDirPrompt + kFailed;
+    // 55 silent tracks, of which the list takes the first 50.
+    std::string fifty;
+    for (int k = 0; k < 55; ++k) {
+        std::string number = std::to_string(k), name = "t" + std::string(k < 10 ? "0" : "") + number;
+        tree.addFile("many/" + name + ".mp3");
+        if (k < 50) fifty += number + (k < 10 ? " | " : "| ") + name + "\n";
+    }
     const Case cases[] = {
         {"exit\n", kAsk + kDirPrompt + kExiting, 1},
         {"", kAsk + kDirPrompt + kExiting, 1},
@@ -51,6 +58,7 @@ TEST_F(EndToEndBadInput, EndOfInputAndOddWordsAtEveryPrompt) {
         {"  empty \n\n no-such\n exit",
          kAsk + kDirPrompt + kNoTracks + kDirPrompt + "失敗しました\n" + kNoTracks + kDirPrompt + kExiting,
          1},
+        {"many\n", kAsk + kDirPrompt + fifty + "\n" + prompt("t00"), 1},
         {"m\n", started(), 1},
         {"m\nhelp\n", started() + kHelpModes, 1},
         {"m\njump\n", started() + "\n<time>\n" + kMinutePrompt, 1},
