@@ -1,8 +1,7 @@
-// The lines printed between commands, where the arithmetic can go wrong.
+// The progress bar, whose arithmetic in doubles meets infinities and not-a-number.
 #include <gtest/gtest.h>
 
 #include "console/status_lines.h"
-#include "library/track_list.h"
 #include "tests/fake/fake_platform.h"
 
 namespace {
@@ -29,17 +28,6 @@ TEST(StatusLines, TimeBarCountsReachedMarksIncludingInfinitiesAndNotANumber) {
                                                                            {-5, 0, 0},
                                                                            {-5, 200, 0}})
         EXPECT_EQ(bar(elapsed, length), marks(reached)) << elapsed << "/" << length;
-}
-
-TEST(StatusLines, TitlesAreCutAtTheLastDotAndOnOffLabelsPaddedToEightColumns) {
-    EXPECT_EQ(trackTitle("a.b.mp3"), "a.b");
-    EXPECT_EQ(trackTitle(".mp3"), "");
-    EXPECT_EQ(trackTitle("plain"), "plain");
-    fake::reset();
-    showOnOff(true, "shuffle");
-    showOnOff(false, "loop");
-    showOnOff(false, "longerlabel");
-    EXPECT_EQ(fake::output(), "shuffle  on\nloop     off\nlongerlabel off\n");
 }
 
 }  // namespace
