@@ -161,10 +161,18 @@ bool hasOneRate(mpg123_handle* h, int fd) {
     return true;
 }
 
-// Every frame's rate, read frame by frame (headers only, nothing decoded), as runs of one rate.
-// Frames are numbered as libmpg123 seeks to them; the first part starts at frame 0 even when the
-// decoder stands past it already.
-std::vector<RatePart> rateParts(mpg123_handle* h, std::int64_t& length) {
+// Every frame's rate, read frame by frame from the file's start (headers only, nothing decoded),
+// as runs of one rate, with frames numbered as libmpg123 seeks to them. Read through a handle of
+// its own that keeps each frame's rate: one converting to the output counts, at every change of
+// rate, the output of all frames before it, and a gigabyte with thousands of changes would take
+// many minutes.
+std::vector<RatePart> rateParts(std::FILE* file, long flags, std::int64_t& length) {
+    Handle probe(mpg123_new(nullptr, nullptr));
+    if (!probe || mpg123_param(probe.get(), MPG123_ADD_FLAGS, flags, 0.0) != MPG123_OK ||
+        mpg123_replace_reader_handle(probe.get(), readFile, seekFile, nullptr) != MPG123_OK ||
+        mpg123_open_handle(probe.get(), file) != MPG123_OK)
+        return {};
+    mpg123_handle* h = probe.get();
     std::vector<RatePart> parts;
     off_t last = 0;
     auto partLength = [&] {
@@ -186,7 +194,6 @@ std::vector<RatePart> rateParts(mpg123_handle* h, std::int64_t& length) {
         last = frame;
     }
     if (!parts.empty()) length += partLength();
-    mpg123_seek(h, 0, SEEK_SET);
     return parts;
 }
 
@@ -211,7 +218,21 @@ std::unique_ptr<Decoder> openMpegFile(TrackFile trackFile) {
     std::int64_t length = mpg123_length(h);
     std::vector<RatePart> parts;
     if (!hasOneRate(h, fd)) {
-        parts = rateParts(h, length);
+        // The file is read once more from its start, then opened again with the index kept.
+        off_t* offsets = nullptr;
+        off_t step = 0;
+        std::size_t fill = 0;
+        if (mpg123_index(h, &offsets, &step, &fill) != MPG123_OK) return nullptr;
+        std::vector<off_t> index(offsets, offsets + fill);
+        long flags = 0;
+        double ignored = 0;
+        if (mpg123_getparam(h, MPG123_FLAGS, &flags, &ignored) != MPG123_OK) return nullptr;
+        mpg123_close(h);
+        if (fseeko(file.get(), 0, SEEK_SET) != 0) return nullptr;
+        parts = rateParts(file.get(), flags, length);
+        if (fseeko(file.get(), 0, SEEK_SET) != 0 || mpg123_open_handle(h, file.get()) != MPG123_OK ||
+            mpg123_set_index(h, index.data(), step, index.size()) != MPG123_OK)
+            return nullptr;
         if (parts.size() < 2) parts.clear();
     }
     if (length <= 0) return nullptr;
