@@ -1,6 +1,6 @@
 # Installing and packaging on POSIX systems.
 #
-#   cmake --install <build> [--prefix /usr/local]   the binary in bin/, its sound module in
+#   cmake --install <build> [--prefix /usr/local]   the binary in bin/, its sound modules in
 #                                                   <libdir>/quavelin/, the manual in share/man/man1/
 #   cpack -G DEB (in the build directory)           a Debian package of the same files
 #
@@ -8,7 +8,8 @@
 # of it together.
 #
 # The binary's own install rule stands next to its target in the top-level CMakeLists.txt, the
-# sound module's next to its target in audio/posix (the binary finds it relative to itself).
+# sound modules' (the sound service, and SDL's output beside it) next to their targets in
+# audio/posix (the binary finds them relative to itself).
 include(GNUInstallDirs)
 
 # The manual page goes in compressed, as Debian installs manual pages (gzip -n: no time stamp, so
@@ -44,8 +45,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The dependencies are the shared libraries the binary and the sound module actually link (SDL2,
-# libmpg123 and libsndfile come in through the module), as dpkg-shlibdeps finds
+# The dependencies are the shared libraries the binary and the sound modules actually link (libpulse,
+# SDL2, libmpg123, libsndfile and libsamplerate come in through the modules), as dpkg-shlibdeps finds
 # them (it comes with dpkg-dev; scripts/packages.txt, group package).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 
