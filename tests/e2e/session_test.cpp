@@ -8,7 +8,6 @@
 #include <string>
 #include <utility>
 
-#include "tests/e2e/player_texts.h"
 #include "tests/e2e/run_player.h"
 
 namespace {
@@ -24,7 +23,7 @@ TEST(EndToEndSession, EveryCommandPrintsItsTextsAndKeepsPlaying) {
         fs::copy_file(track, tree.root() / name, fs::copy_options::overwrite_existing);
     }
     tree.addFile("music/README");
-    tree.addDirectory("music/x.y");
+    fs::create_directories(tree.root() / "music/x.y");
 
     const std::string a = prompt("a");
     const std::string path = fs::canonical(tree.root() / "music").string();
@@ -63,9 +62,8 @@ TEST(EndToEndSession, EveryCommandPrintsItsTextsAndKeepsPlaying) {
 
 TEST(EndToEndSession, AJumpBeforeTheStartPlaysFromTheStart) {
     TempTree tree;
-    tree.addDirectory("m");
-    fs::copy_file(fs::path(QUAVELIN_SOURCE_DIR) / "tests/audio/fixtures/cbr.mp3", tree.root() / "m/a.mp3");
-    auto run = runPlayer(tree.root(), "m\njump -1 -5\ntime\nexit\n");
+    fs::copy_file(fs::path(QUAVELIN_SOURCE_DIR) / "tests/audio/fixtures/cbr.mp3", tree.root() / "a.mp3");
+    auto run = runPlayer(tree.root(), ".\njump -1 -5\ntime\nexit\n");
     // The time line of "jump" itself, then that of "time": no negative time, a few seconds at most
     // (the bar is left free: a mark is half a second, which a loaded machine may take).
     static const std::regex atStart("\n0 min [0-3] sec / 0 min 15 sec\n[>.]{30}\n");
@@ -84,8 +82,8 @@ TEST(EndToEndSession, WritesCodePage932InAShiftJisLocale) {
     if (std::system(command.c_str()) != 0 || !fs::exists(locale / "LC_CTYPE"))
         GTEST_SKIP() << "no Shift_JIS locale can be generated here (localedef or locales missing)";
 
-    auto run =
-        runPlayer(tree.root(), "no-such\nexit\n", {"LC_ALL=ja_JP.SJIS", "LOCPATH=" + tree.root().string()});
+    auto run = runPlayer(tree.root(), "no-such\nexit\n",
+                         {.env = {"LC_ALL=ja_JP.SJIS", "LOCPATH=" + tree.root().string()}});
     ASSERT_FALSE(run.timedOut);
     EXPECT_EQ(run.status, 1);
     // Expected bytes from `iconv -f UTF-8 -t CP932 | xxd`.
