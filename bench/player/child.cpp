@@ -24,6 +24,16 @@ std::vector<std::string> currentEnvironment() {
     return env;
 }
 
+std::vector<std::string> environmentWith(std::vector<std::string> base,
+                                         const std::vector<std::string>& extra) {
+    for (const std::string& entry : extra) {
+        std::string name = entry.substr(0, entry.find('=') + 1);
+        std::erase_if(base, [&](const std::string& e) { return e.starts_with(name); });
+        base.push_back(entry);
+    }
+    return base;
+}
+
 std::int64_t threadCpuNs(pid_t pid, pid_t tid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/task/" + std::to_string(tid) + "/schedstat");
     std::int64_t ns = 0;

@@ -39,6 +39,9 @@ public:
 
 // The environment of this process.
 std::vector<std::string> currentEnvironment();
+// base with the "NAME=value" entries of extra, which replace those of the same name.
+std::vector<std::string> environmentWith(std::vector<std::string> base,
+                                         const std::vector<std::string>& extra);
 // CPU time a thread has used, in nanoseconds, from the scheduler's own accounting.
 std::int64_t threadCpuNs(pid_t pid, pid_t tid);
 // The threads of a process.

@@ -116,7 +116,7 @@ void seekTries(const LatencySetup& setup, Session& player, Tries& forward, Tries
 std::vector<std::string> playerEnvironment(const std::vector<std::string>& extra) {
     std::vector<std::string> env = currentEnvironment();
     std::erase_if(env, [](const std::string& e) { return e.starts_with("SDL_AUDIODRIVER="); });
-    return harness::environmentWith(env, extra);
+    return environmentWith(env, extra);
 }
 
 Calibration calibrate(const LatencySetup& setup) {

@@ -43,7 +43,6 @@ TEST(EndToEndCommandLine, OptionsAnswerWithoutStartingThePlayer) {
     }
     const std::pair<std::vector<std::string>, std::string> wrong[] = {
         {{"-x"}, "quavelin: unknown option '-x'\n"},
-        {{"--helpp", "music"}, "quavelin: unknown option '--helpp'\n"},
         {{"a", "b"}, "quavelin: one directory at most ('b' is a second one)\n"},
     };
     for (const auto& [arguments, complaint] : wrong) {

@@ -26,7 +26,9 @@ void TempTree::addFile(const fs::path& relative) const {
 }
 
 std::unique_ptr<harness::Child> startPlayer(const fs::path& workdir, const Options& options) {
-    std::vector<std::string> env = {"LC_ALL=C", "SDL_AUDIODRIVER=dummy"}, command;
+    // The player's own environment; getenv takes the first entry of a name, so those of the test win.
+    std::vector<std::string> env = options.env, command;
+    env.insert(env.end(), {"LC_ALL=C", "SDL_AUDIODRIVER=dummy"});
     for (const char* name : {"PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
         if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
     std::istringstream wrapper(std::getenv("QUAVELIN_E2E_WRAPPER") ? std::getenv("QUAVELIN_E2E_WRAPPER")
@@ -34,8 +36,7 @@ std::unique_ptr<harness::Child> startPlayer(const fs::path& workdir, const Optio
     for (std::string word; wrapper >> word;) command.push_back(word);
     command.push_back(options.binary.string());
     command.insert(command.end(), options.arguments.begin(), options.arguments.end());
-    return std::make_unique<harness::Child>(command, workdir.string(),
-                                            harness::environmentWith(env, options.env));
+    return std::make_unique<harness::Child>(command, workdir.string(), env);
 }
 
 Run runPlayer(const fs::path& workdir, const std::string& input, const Options& options) {

@@ -16,25 +16,7 @@
 
 namespace harness {
 
-std::vector<std::string> environmentWith(std::vector<std::string> base,
-                                         const std::vector<std::string>& extra) {
-    for (const std::string& entry : extra) {
-        std::erase_if(
-            base, [&](const std::string& e) { return e.starts_with(entry.substr(0, entry.find('=') + 1)); });
-        base.push_back(entry);
-    }
-    return base;
-}
-
 namespace {
-
-// The null-terminated array of pointers that exec takes.
-std::vector<char*> pointersTo(std::vector<std::string>& strings) {
-    std::vector<char*> pointers;
-    for (std::string& s : strings) pointers.push_back(s.data());
-    pointers.push_back(nullptr);
-    return pointers;
-}
 
 int msUntil(Clock::time_point deadline) {
     auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -44,6 +26,13 @@ int msUntil(Clock::time_point deadline) {
 }  // namespace
 
 Child::Child(std::vector<std::string> argv, const std::string& dir, std::vector<std::string> env) {
+    // The null-terminated arrays of pointers that exec takes.
+    auto pointersTo = [](std::vector<std::string>& strings) {
+        std::vector<char*> pointers;
+        for (std::string& s : strings) pointers.push_back(s.data());
+        pointers.push_back(nullptr);
+        return pointers;
+    };
     std::vector<char*> args = pointersTo(argv), envp = pointersTo(env);
     std::array<int, 2> in{}, out{}, err{};  // [0] the reading end, [1] the writing end
     for (std::array<int, 2>* ends : {&in, &out, &err})

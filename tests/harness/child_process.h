@@ -22,10 +22,6 @@ struct Ended {
     rusage resources{};     // what it used, as the system counted it
 };
 
-// base with the "NAME=value" entries of extra, which replace those of the same name.
-std::vector<std::string> environmentWith(std::vector<std::string> base,
-                                         const std::vector<std::string>& extra);
-
 class Child {
 public:
     // Starts argv[0] (a path, or a name looked up in PATH) in dir with exactly the environment env.
