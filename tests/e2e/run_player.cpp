@@ -50,7 +50,7 @@ Run runPlayer(const fs::path& workdir, const std::string& input, const Options& 
     const int seconds = std::getenv("QUAVELIN_E2E_WRAPPER") != nullptr ? 200 : 20;
     harness::Ended ended = player->wait(harness::Clock::now() + std::chrono::seconds(seconds));
     writer.join();
-    return {player->output(), player->errors(), ended.status, ended.timedOut};
+    return {player->output(), player->errors(), ended.status};
 }
 
 }  // namespace e2e

@@ -56,8 +56,7 @@ struct Options {
 struct Run {
     std::string out;  // standard output, byte for byte
     std::string err;
-    int status = -1;  // exit status; 128 + signal number when killed by a signal
-    bool timedOut = false;
+    int status = -1;  // exit status; 128 + signal number when killed by a signal (9: timed out)
 };
 
 // The player started in workdir, for a test that types in steps itself. With QUAVELIN_E2E_WRAPPER

@@ -57,7 +57,7 @@ Child::Child(std::vector<std::string> argv, const std::string& dir, std::vector<
 }
 
 Child::~Child() {
-    if (!reaped_ && pid_ > 0) {
+    if (pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0) {  // still running
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
     }
@@ -112,7 +112,6 @@ Ended Child::wait(Clock::time_point deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     }
-    reaped_ = true;
     while (readSome(0)) {
     }
     ended.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

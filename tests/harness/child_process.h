@@ -53,7 +53,6 @@ private:
     pid_t pid_ = -1;
     int in_ = -1, outFd_ = -1, errFd_ = -1;
     std::string err_;
-    bool reaped_ = false;
 };
 
 }  // namespace harness
