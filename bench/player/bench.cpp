@@ -23,16 +23,12 @@
 #include <utility>
 #include <vector>
 
+#include "bench/player/child.h"
 #include "bench/player/latency.h"
-#include "tests/harness/child_process.h"
 
 namespace {
 
 using namespace bench;
-using harness::Child;
-using harness::threadCpuNs;
-using harness::threadsOf;
-using harness::Usage;
 namespace fs = std::filesystem;
 using Ms = std::chrono::duration<double, std::milli>;
 

@@ -65,7 +65,7 @@ public:
     std::size_t outputSize() const { return child_.output().size(); }
 
 private:
-    harness::Child child_;
+    Child child_;
 };
 
 const std::string kPrompt = "~$ ";
@@ -114,15 +114,15 @@ void seekTries(const LatencySetup& setup, Session& player, Tries& forward, Tries
 }  // namespace
 
 std::vector<std::string> playerEnvironment(const std::vector<std::string>& extra) {
-    std::vector<std::string> env = harness::currentEnvironment();
+    std::vector<std::string> env = currentEnvironment();
     std::erase_if(env, [](const std::string& e) { return e.starts_with("SDL_AUDIODRIVER="); });
-    return harness::environmentWith(env, extra);
+    return environmentWith(env, extra);
 }
 
 Calibration calibrate(const LatencySetup& setup) {
-    harness::Child pacat({"pacat", "--raw", "--format=s16le", "--rate=44100", "--channels=1",
-                          "--latency-msec=5", "-d", setup.sink},
-                         ".", playerEnvironment({"PULSE_SERVER=" + setup.pulse}));
+    Child pacat({"pacat", "--raw", "--format=s16le", "--rate=44100", "--channels=1", "--latency-msec=5", "-d",
+                 setup.sink},
+                ".", playerEnvironment({"PULSE_SERVER=" + setup.pulse}));
     constexpr std::size_t kClickFrames = kRate / 10;
     std::string click(kClickFrames * 2, '\0');  // 100 ms of tone 2 at -6 dB, 16-bit samples
     for (std::size_t k = 0; k < kClickFrames; ++k) {
@@ -163,8 +163,7 @@ PlayerLatency playerLatency(const LatencySetup& setup) {
         player.waitFor("Quavelin~ a~$ ");
         if (!monitor.waitFor(toneOf(0), typed, typed + seconds(10)))
             fail("the player's first track is not heard");
-        harness::Child list({"pactl", "list", "sink-inputs"}, ".",
-                            playerEnvironment({"PULSE_SERVER=" + setup.pulse}));
+        Child list({"pactl", "list", "sink-inputs"}, ".", playerEnvironment({"PULSE_SERVER=" + setup.pulse}));
         list.finish(seconds(5));
         std::string text = list.output();
         if (auto at = text.find("media.name = "); at != std::string::npos)

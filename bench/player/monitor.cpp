@@ -42,7 +42,7 @@ Heard classOf(const std::int16_t* samples) {
 Monitor::Monitor(const std::string& server, const std::string& source)
     : parec_({"parec", "--raw", "--format=s16le", "--rate=44100", "--channels=1", "--latency-msec=5", "-d",
               source},
-             ".", harness::environmentWith(harness::currentEnvironment(), {"PULSE_SERVER=" + server})),
+             ".", environmentWith(currentEnvironment(), {"PULSE_SERVER=" + server})),
       thread_([this] { record(); }) {}
 
 Monitor::~Monitor() {

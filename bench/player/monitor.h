@@ -10,11 +10,9 @@
 #include <thread>
 #include <vector>
 
-#include "tests/harness/child_process.h"
+#include "bench/player/child.h"
 
 namespace bench {
-
-using harness::Clock;
 
 // The benchmark's tones, an octave apart so that a window's zero crossings tell them apart:
 // tone k is 400 * 2^k Hz.
@@ -64,7 +62,7 @@ private:
     // reads as a lower tone) don't count.
     std::optional<int> toneBefore(std::size_t k) const;
 
-    harness::Child parec_;
+    Child parec_;
     std::mutex mutex_;
     std::condition_variable grew_;
     std::vector<Window> windows_;

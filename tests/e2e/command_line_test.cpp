@@ -1,54 +1,52 @@
-// The command line and the directory prompts' quoted answers, on the real binary.
+// The real binary as a process: its command line, the directory prompts' quoted answers, and the
+// signals that end it.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <regex>
+#include <signal.h>
 
-#include "tests/e2e/player_texts.h"
+#include <regex>
+#include <thread>
+
 #include "tests/e2e/run_player.h"
 
 namespace {
 
 using namespace e2e;
+using namespace std::chrono_literals;
 
 TEST(EndToEndCommandLine, ADirectoryArgumentIsTheFirstAnswerByteForByte) {
     TempTree tree;
     tree.addFile("music/a.mp3");
     tree.addFile("empty/notes.txt");
     for (const char* directory : {"music", "missing", "empty"}) {
-        e2e::Run given = runPlayerWithArguments({directory}, tree.root(), "music\nexit\n");
-        e2e::Run typed = runPlayer(tree.root(), std::string(directory) + "\nmusic\nexit\n");
-        EXPECT_EQ(given.out, typed.out) << directory;
+        auto given = runPlayer(tree.root(), "music\nexit\n", {.arguments = {directory}});
+        EXPECT_EQ(given.out, runPlayer(tree.root(), std::string(directory) + "\nmusic\nexit\n").out);
         EXPECT_EQ(given.status, 1) << directory;
     }
     // "--" ends the options: what follows is the directory, whatever it looks like.
     tree.addFile("-h/b.mp3");
-    EXPECT_EQ(runPlayerWithArguments({"--", "-h"}, tree.root(), "exit\n").out,
+    EXPECT_EQ(runPlayer(tree.root(), "exit\n", {.arguments = {"--", "-h"}}).out,
               kAsk + kDirPrompt + "0 | b\n\n" + prompt("b"));
 }
 
 TEST(EndToEndCommandLine, OptionsAnswerWithoutStartingThePlayer) {
     TempTree tree;
     const std::string usage = "Usage: quavelin [OPTION]... [DIRECTORY]\n";
-    for (const char* help : {"-h", "--help"}) {
-        e2e::Run run = runPlayerWithArguments({help}, tree.root(), "");
+    const std::regex help(
+        "Usage: quavelin \\[OPTION\\]\\.\\.\\. \\[DIRECTORY\\]\n[\\s\\S]*man quavelin[\\s\\S]*");
+    const std::regex version("quavelin [0-9]+\\.[0-9]+\\.[0-9]+\n");
+    for (const auto& [option, shown] :
+         {std::pair{"-h", help}, {"--help", help}, {"-V", version}, {"--version", version}}) {
+        auto run = runPlayer(tree.root(), "", {.arguments = {option}});
         EXPECT_EQ(run.status, 0);
-        EXPECT_TRUE(run.out.starts_with(usage)) << run.out;
-        EXPECT_NE(run.out.find("man quavelin"), std::string::npos);
-        EXPECT_EQ(run.err, "");
-    }
-    for (const char* version : {"-V", "--version"}) {
-        e2e::Run run = runPlayerWithArguments({version}, tree.root(), "");
-        EXPECT_EQ(run.status, 0);
-        EXPECT_TRUE(std::regex_match(run.out, std::regex("quavelin [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << run.out;
+        EXPECT_TRUE(std::regex_match(run.out, shown)) << option << run.out;
     }
     const std::pair<std::vector<std::string>, std::string> wrong[] = {
         {{"-x"}, "quavelin: unknown option '-x'\n"},
-        {{"--helpp", "music"}, "quavelin: unknown option '--helpp'\n"},
         {{"a", "b"}, "quavelin: one directory at most ('b' is a second one)\n"},
     };
     for (const auto& [arguments, complaint] : wrong) {
-        e2e::Run run = runPlayerWithArguments(arguments, tree.root(), "music\n");
+        auto run = runPlayer(tree.root(), "music\n", {.arguments = arguments});
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err, complaint + usage);
@@ -61,12 +59,35 @@ TEST(EndToEndCommandLine, QuotedAnswersAtTheDirectoryPromptsHoldBlanks) {
     tree.addFile("Other Dir/b.mp3");
     tree.addFile("Some/x.mp3");
     // Closed quotes at start-up and for cd; an unclosed quote runs to the end of its line.
-    e2e::Run run = runPlayer(tree.root(), "\"Some Artist/Album One\"\ncd \"../../Other Dir\nexit\n");
-    EXPECT_EQ(run.out, kAsk + kDirPrompt + "0 | a\n\n" + prompt("a") + kDirPrompt + "\n" + prompt("b"));
+    EXPECT_EQ(runPlayer(tree.root(), "\"Some Artist/Album One\"\ncd \"../../Other Dir\nexit\n").out,
+              kAsk + kDirPrompt + "0 | a\n\n" + prompt("a") + kDirPrompt + "\n" + prompt("b"));
     // Unquoted, a blank still ends the answer: "Some" is entered, "Artist/..." answers the
     // command prompt.
-    run = runPlayer(tree.root(), "Some Artist/Album\nexit\n");
-    EXPECT_EQ(run.out, kAsk + kDirPrompt + "0 | x\n\n" + prompt("x"));
+    EXPECT_EQ(runPlayer(tree.root(), "Some Artist/Album\nexit\n").out,
+              kAsk + kDirPrompt + "0 | x\n\n" + prompt("x"));
+}
+
+// Ctrl-C, kill and a closed terminal end the player by their default action in every state, also
+// once the sound libraries (which like to install handlers of their own) are loaded.
+TEST(EndToEndSignals, EndThePlayerByTheirDefaultActionWhilePlayingPausedOrAsking) {
+    TempTree tree;
+    std::filesystem::copy_file(std::filesystem::path(QUAVELIN_SOURCE_DIR) / "tests/audio/fixtures/cbr.mp3",
+                               tree.root() / "a.mp3");
+    // What is typed to reach each state, and what the player prints once there.
+    const std::pair<std::string, std::string> states[] = {
+        {"", prompt("a")}, {"p\n", prompt("a") + prompt("a")}, {"jump\n", kMinutePrompt}};
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        for (const auto& [typed, shown] : states) {
+            SCOPED_TRACE(std::to_string(signal) + " after '" + typed + "'");
+            std::unique_ptr<harness::Child> player = startPlayer(tree.root());
+            player->write(".\n" + typed);
+            // Once the track has played a moment, the sound libraries are surely in.
+            ASSERT_TRUE(player->waitFor(shown, harness::Clock::now() + 20s));
+            std::this_thread::sleep_for(300ms);
+            ::kill(player->pid(), signal);
+            EXPECT_EQ(player->wait(harness::Clock::now() + 10s).status, 128 + signal);
+        }
+    }
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
 // Runs the real player as a user would through a pipe: in a directory of its own, with a given
-// standard input that ends after the text, and a time limit.
+// standard input that ends after the text, and a time limit; and the texts it prints.
 #pragma once
 
 #include <filesystem>
-#include <functional>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -12,62 +12,60 @@
 
 namespace e2e {
 
-struct Run {
-    std::string out;  // standard output, byte for byte
-    std::string err;  // standard error
-    int status = -1;  // exit status; 128 + signal number when killed by a signal
-    bool timedOut = false;
-};
+// The player's own texts as it prints them in the C locale (UTF-8).
+inline const std::string kAsk = "初期でのカレントディレクトリを指定してください。\n";
+inline const std::string kDirPrompt = "Please type to new Directory~$ ";
+inline const std::string kFailed = "失敗しました。\n";
+inline const std::string kNoTracks =
+    "このディレクトリにMP3は有りません\n移動先ディレクトリを指定してください\n";
+inline const std::string kExiting = "終了します\n";
+inline const std::string kHelpModes =
+    "\nコマンドの状態\nshuffle  off\nloop     off\nalloop   off\n\nplease type to cmd ~$";
+inline const std::string kMinutePrompt = "移動先時間指定 分単位 ~$ ";
+inline const std::string kSecondPrompt = "移動先時間指定 秒単位 ~$ ";
+inline std::string prompt(const std::string& track) { return "Quavelin~ " + track + "~$ "; }
+
+// The time line and its bar follow the wall clock: each becomes "<time>". A negative time is never
+// shown, so it is left to stand out.
+inline std::string maskTimes(const std::string& out) {
+    static const std::regex timeLine("\n[0-9]+ min [0-9]+ sec / [0-9]+ min [0-9]+ sec\n[>.]{30}\n");
+    return std::regex_replace(out, timeLine, "\n<time>\n");
+}
 
 // A fresh temporary directory, removed with everything in it at the end of the test.
 class TempTree {
 public:
     TempTree();
-    // In base instead of the system's temporary directory (a memory file system, for instance).
-    explicit TempTree(const std::filesystem::path& base);
     ~TempTree();
     TempTree(const TempTree&) = delete;
     TempTree& operator=(const TempTree&) = delete;
 
     const std::filesystem::path& root() const { return root_; }
     void addFile(const std::filesystem::path& relative) const;  // empty; parents created
-    void addDirectory(const std::filesystem::path& relative) const;
 
 private:
     std::filesystem::path root_;
 };
 
-// One piece of typed input. It is written once standard output, read on from where the previous
-// step's waitFor was found, holds waitFor (at once when empty), and after action has run. When the
-// output ends without it, this step and the ones after it are not written.
-struct InputStep {
-    std::string waitFor;
-    std::function<void()> action;
-    std::string text;
+struct Options {
+    std::vector<std::string> arguments{};
+    std::vector<std::string> env{};  // "NAME=value" entries over PATH, LC_ALL=C, SDL_AUDIODRIVER=dummy
+    std::filesystem::path binary = QUAVELIN_BINARY;
 };
 
-// Runs the player in workdir with input on standard input, which ends after the text. Input of
-// any size is written by a thread of its own while the output is read, as a user's pipe would
-// feed it. The environment holds PATH, LC_ALL=C and SDL_AUDIODRIVER=dummy, then the "NAME=value"
-// entries of env, which replace those of the same name. A run still going after timeoutSeconds is
-// killed. With QUAVELIN_E2E_WRAPPER set (say, to a valgrind command), the player runs under it.
-Run runPlayer(const std::filesystem::path& workdir, const std::string& input,
-              const std::vector<std::string>& env = {}, int timeoutSeconds = 20);
+struct Run {
+    std::string out;  // standard output, byte for byte
+    std::string err;
+    int status = -1;  // exit status; 128 + signal number when killed by a signal (9: timed out)
+};
 
-// The same with input typed in steps, each waiting for what the player has printed.
-Run runPlayer(const std::filesystem::path& workdir, const std::vector<InputStep>& steps,
-              const std::vector<std::string>& env = {}, int timeoutSeconds = 20);
+// The player started in workdir, for a test that types in steps itself. With QUAVELIN_E2E_WRAPPER
+// set (say, to a valgrind command), it runs under that command.
+std::unique_ptr<harness::Child> startPlayer(const std::filesystem::path& workdir,
+                                            const Options& options = {});
 
-// The same with arguments on the command line.
-Run runPlayerWithArguments(const std::vector<std::string>& arguments, const std::filesystem::path& workdir,
-                           const std::string& input);
-
-// The player started in workdir as runPlayer starts it, for a test that drives it itself.
-std::unique_ptr<harness::Child> startPlayer(const std::filesystem::path& workdir);
-
-// The same with another copy of the player binary (one taken away from the files built with it).
-Run runPlayerBinary(const std::filesystem::path& binary, const std::filesystem::path& workdir,
-                    const std::string& input, const std::vector<std::string>& env = {},
-                    int timeoutSeconds = 20);
+// The player run with input, written whole by a thread of its own while the output is read, so
+// that a large input and the output can't block each other; killed after 20 seconds.
+Run runPlayer(const std::filesystem::path& workdir, const std::string& input, const Options& options = {});
 
 }  // namespace e2e

@@ -15,16 +15,11 @@ namespace {
 // stray high bytes from a cut character or an unterminated buffer.
 bool isCleanText(std::string_view text) {
     for (std::size_t k = 0; k < text.size();) {
-        auto c = static_cast<unsigned char>(text[k]);
-        std::size_t length = c < 0x80           ? 1
-                             : (c >> 5) == 0x6  ? 2
-                             : (c >> 4) == 0xe  ? 3
-                             : (c >> 3) == 0x1e ? 4
-                                                : 0;
-        if (length == 0 || k + length > text.size()) return false;
+        const auto c = static_cast<unsigned char>(text[k]);
+        const std::size_t length = c < 0x80 ? 1 : c >= 0xc2 && c < 0xf5 ? 2 + (c >= 0xe0) + (c >= 0xf0) : 0;
+        if (length == 0 || k + length > text.size() || (c < 0x20 && c != '\n') || c == 0x7f) return false;
         for (std::size_t j = 1; j < length; ++j)
             if ((static_cast<unsigned char>(text[k + j]) & 0xc0) != 0x80) return false;
-        if (length == 1 && ((c < 0x20 && c != '\n') || c == 0x7f)) return false;
         k += length;
     }
     return true;
