@@ -3,9 +3,11 @@
 // and silence are asserted; the waits are limits, not measures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "audio/device.h"
@@ -14,67 +16,41 @@ namespace {
 
 std::string fixture(const std::string& name) { return std::string(QUAVELIN_AUDIO_FIXTURES) + "/" + name; }
 
-// The null sink's monitor, as 10 ms blocks of mono frames.
-class Monitor {
-public:
-    Monitor()
-        : parec_(::popen("parec -d quavelin.monitor --format=float32le --channels=1 --rate=44100 "
-                         "--latency-msec=10",
-                         "r")) {}
-    ~Monitor() {
-        if (parec_ != nullptr) ::pclose(parec_);
-    }
-    Monitor(const Monitor&) = delete;
-    Monitor& operator=(const Monitor&) = delete;
+using Monitor = std::unique_ptr<std::FILE, decltype(&::pclose)>;
 
-    // Reads until a tenth of a second in a row is sound (or silence); false when none comes
-    // within limitSeconds of audio.
-    bool reaches(bool sound, double limitSeconds = 5) {
-        int run = 0;
-        for (int block = 0; block < limitSeconds * 100; ++block) {
-            run = isSound() == sound ? run + 1 : 0;
-            if (run == 10) return true;
-        }
-        return false;
+// Whether `run` blocks of 10 ms in a row are sound (or silence) within limitSeconds of the monitor.
+bool reaches(std::FILE* monitor, bool sound, double limitSeconds = 5, int run = 10) {
+    for (int block = 0, found = 0; block < limitSeconds * 100; ++block) {
+        std::array<float, 441> frames{};
+        const bool heard =
+            std::fread(frames.data(), sizeof(float), frames.size(), monitor) == frames.size() &&
+            std::ranges::any_of(frames, [](float x) { return std::fabs(x) > 0.01f; });
+        if ((found = heard == sound ? found + 1 : 0) == run) return true;
     }
-    // Whether the next seconds hold no sound at all.
-    bool staysSilent(double seconds) {
-        for (int block = 0; block < seconds * 100; ++block)
-            if (isSound()) return false;
-        return true;
-    }
+    return false;
+}
 
-private:
-    bool isSound() {
-        std::array<float, 441> block{};
-        if (parec_ == nullptr ||
-            std::fread(block.data(), sizeof(float), block.size(), parec_) != block.size())
-            return false;
-        float peak = 0;
-        for (float x : block) peak = std::max(peak, std::fabs(x));
-        return peak > 0.01f;
-    }
-
-    std::FILE* parec_;
-};
-
-TEST(PulseOutput, PauseIsSilentAndResumeStopAndNextTrackAreHeard) {
-    Monitor monitor;
-    ASSERT_TRUE(monitor.reaches(false));
+TEST(PulseOutput, PauseAndStopAreSilentAndResumeAndNextTrackAreHeard) {
+    Monitor monitor(
+        ::popen("parec -d quavelin.monitor --format=float32le --channels=1 --rate=44100 --latency-msec=10",
+                "r"),
+        &::pclose);
+    ASSERT_TRUE(monitor && reaches(monitor.get(), false));
     ASSERT_EQ(openAndPlay(fixture("vbr-xing.mp3"), 3000), 0);
-    EXPECT_TRUE(monitor.reaches(true));
-    // What the server had queued (a second) is not heard after the pause, nor after a stop:
-    // silence comes within half a second of audio.
+    EXPECT_TRUE(reaches(monitor.get(), true));
+    // What the server had queued (a second) is not heard after the pause, nor after a stop: silence
+    // comes within half a second of audio, and not a block of sound in the 2.5 s after.
+    auto fallsSilent = [&] {
+        return reaches(monitor.get(), false, 0.5) && !reaches(monitor.get(), true, 2.5, 1);
+    };
     pauseDevice();
-    EXPECT_TRUE(monitor.reaches(false, 0.5));
-    EXPECT_TRUE(monitor.staysSilent(2.5));
+    EXPECT_TRUE(fallsSilent());
     resumeDevice();
-    EXPECT_TRUE(monitor.reaches(true));
+    EXPECT_TRUE(reaches(monitor.get(), true));
     closeDevice();
-    EXPECT_TRUE(monitor.reaches(false, 0.5));
-    EXPECT_TRUE(monitor.staysSilent(2.5));
+    EXPECT_TRUE(fallsSilent());
     ASSERT_EQ(openAndPlay(fixture("tone.wav"), 5000), 0);
-    EXPECT_TRUE(monitor.reaches(true));
+    EXPECT_TRUE(reaches(monitor.get(), true));
     closeDevice();
 }
 
