@@ -11,8 +11,6 @@
 #include <mpg123.h>
 
 #include <algorithm>
-#include <array>
-#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdint>
@@ -20,10 +18,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <numbers>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "audio/backend.h"
@@ -51,8 +47,8 @@ std::uint32_t lengthMs(const std::string& name, backend::Format format = backend
 std::uint32_t decodedMs(const std::string& name) {
     mpg123_handle* h = mpg123_new(nullptr, nullptr);
     mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0);
-    EXPECT_EQ(mpg123_open(h, fixture(name).c_str()), MPG123_OK);
-    EXPECT_EQ(mpg123_scan(h), MPG123_OK);
+    mpg123_open(h, fixture(name).c_str());
+    mpg123_scan(h);
     std::vector<unsigned char> buffer(1 << 16);
     std::size_t got = 0;
     for (int result = MPG123_OK; result == MPG123_OK || result == MPG123_NEW_FORMAT;)
@@ -109,48 +105,10 @@ TEST(SoundFilesDeathTest, ExitWhilePlayingSilentlyWithNoServerNorDeviceSaysSoOnc
             openAndPlay(fixture("cbr.mp3"), 0);
             closeDevice();
             openAndPlay(fixture("tone.wav"), 3000);
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            ::usleep(300'000);
             std::exit(trackLengthSeconds() == 15 ? 3 : 4);
         },
         testing::ExitedWithCode(3), "^quavelin: no usable sound device; tracks play silently\\.\n$");
-}
-
-using Monitor = std::unique_ptr<std::FILE, decltype(&::pclose)>;
-
-// Whether `run` blocks of 10 ms in a row are sound (or silence) within limitSeconds of the monitor.
-bool reaches(std::FILE* monitor, bool sound, double limitSeconds = 5, int run = 10) {
-    for (int block = 0, found = 0; block < limitSeconds * 100; ++block) {
-        std::array<float, 441> frames{};
-        const bool heard =
-            std::fread(frames.data(), sizeof(float), frames.size(), monitor) == frames.size() &&
-            std::ranges::any_of(frames, [](float x) { return std::fabs(x) > 0.01f; });
-        if ((found = heard == sound ? found + 1 : 0) == run) return true;
-    }
-    return false;
-}
-
-TEST(PulseOutput, PauseAndStopAreSilentAndResumeAndNextTrackAreHeard) {
-    Monitor monitor(
-        ::popen("parec -d quavelin.monitor --format=float32le --channels=1 --rate=44100 --latency-msec=10",
-                "r"),
-        &::pclose);
-    ASSERT_TRUE(monitor && reaches(monitor.get(), false));
-    ASSERT_EQ(openAndPlay(fixture("vbr-xing.mp3"), 3000), 0);
-    EXPECT_TRUE(reaches(monitor.get(), true));
-    // What the server had queued (a second) is not heard after the pause, nor after a stop: silence
-    // comes within half a second of audio, and not a block of sound in the 2.5 s after.
-    auto fallsSilent = [&] {
-        return reaches(monitor.get(), false, 0.5) && !reaches(monitor.get(), true, 2.5, 1);
-    };
-    pauseDevice();
-    EXPECT_TRUE(fallsSilent());
-    resumeDevice();
-    EXPECT_TRUE(reaches(monitor.get(), true));
-    closeDevice();
-    EXPECT_TRUE(fallsSilent());
-    ASSERT_EQ(openAndPlay(fixture("tone.wav"), 5000), 0);
-    EXPECT_TRUE(reaches(monitor.get(), true));
-    closeDevice();
 }
 
 // What plays is read back from SDL's disk output. The driver writes into a named pipe that this
@@ -179,11 +137,42 @@ std::FILE* capture() {
 }
 
 // The next frames of the output's left channel.
-std::vector<float> next(std::size_t frames) {
+std::vector<float> next(std::size_t frames, std::FILE* from = capture()) {
     std::vector<float> both(frames * sound::kChannels), left;
-    EXPECT_EQ(std::fread(both.data(), sizeof(float), both.size(), capture()), both.size());
+    EXPECT_EQ(std::fread(both.data(), sizeof(float), both.size(), from), both.size());
     for (std::size_t k = 0; k < both.size(); k += sound::kChannels) left.push_back(both[k]);
     return left;
+}
+
+// Whether `run` blocks of 10 ms in a row are sound (or silence) within limitSeconds of the monitor.
+bool reaches(std::FILE* monitor, bool sound, double limitSeconds = 5, int run = 10) {
+    for (int block = 0, found = 0; block < limitSeconds * 100; ++block) {
+        const bool heard =
+            std::ranges::any_of(next(441, monitor), [](float x) { return std::fabs(x) > 0.01f; });
+        if ((found = heard == sound ? found + 1 : 0) == run) return true;
+    }
+    return false;
+}
+
+TEST(PulseOutput, PauseAndStopAreSilentAndResumeAndNextTrackAreHeard) {
+    std::FILE* monitor = ::popen(
+        "parec -d quavelin.monitor --format=float32le --channels=2 --rate=44100 --latency-msec=10", "r");
+    ASSERT_TRUE(monitor != nullptr && reaches(monitor, false));
+    ASSERT_EQ(openAndPlay(fixture("vbr-xing.mp3"), 3000), 0);
+    EXPECT_TRUE(reaches(monitor, true));
+    // What the server had queued (a second) is not heard after the pause, nor after a stop: silence
+    // comes within half a second of audio, and not a block of sound in the 2.5 s after.
+    auto fallsSilent = [&] { return reaches(monitor, false, 0.5) && !reaches(monitor, true, 2.5, 1); };
+    pauseDevice();
+    EXPECT_TRUE(fallsSilent());
+    resumeDevice();
+    EXPECT_TRUE(reaches(monitor, true));
+    closeDevice();
+    EXPECT_TRUE(fallsSilent());
+    ASSERT_EQ(openAndPlay(fixture("tone.wav"), 5000), 0);
+    EXPECT_TRUE(reaches(monitor, true));
+    closeDevice();
+    ::pclose(monitor);
 }
 
 // Frames from the first sound on, skipping the silence in front of a play.
