@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -179,8 +180,7 @@ TEST(PulseOutput, PauseAndStopAreSilentAndResumeAndNextTrackAreHeard) {
 std::vector<float> fromFirstSound(std::size_t frames) {
     std::vector<float> audio = next(1);
     while (audio[0] == 0.0f) audio = next(1);
-    std::vector<float> rest = next(frames - 1);
-    audio.insert(audio.end(), rest.begin(), rest.end());
+    std::ranges::copy(next(frames - 1), std::back_inserter(audio));
     return audio;
 }
 
@@ -238,12 +238,10 @@ TEST(SoundOutput, FilesComeOutFromTheirPositionAndResumeWhereTheyPaused) {
         ASSERT_EQ(openAndPlay(fixture(name), 12 * 1000), 0);
         std::vector<float> audio = fromFirstSound(framesOf(0.3));
         pauseDevice();
-        const std::vector<float> buffered = untilSilent();
-        audio.insert(audio.end(), buffered.begin(), buffered.end());
+        std::ranges::copy(untilSilent(), std::back_inserter(audio));
         while (audio.back() == 0.0f) audio.pop_back();
         resumeDevice();
-        const std::vector<float> after = fromFirstSound(framesOf(2.3));
-        audio.insert(audio.end(), after.begin(), after.end());
+        std::ranges::copy(fromFirstSound(framesOf(2.3)), std::back_inserter(audio));
         for (int change : {13, 14}) expectChangeAt(audio, 12.0 - leadInSeconds, change);
         closeDevice();
         untilSilent();
@@ -271,13 +269,7 @@ std::uint64_t bytesRead() {
 // across the changes of format, with the frame index of the first open: the file is not read again.
 TEST(SoundOutput, JoinedFormatsPlayAtTheirPitchAndSeeksLandWithoutRereading) {
     capture();
-    std::ifstream in(fixture("joined.mp3"), std::ios::binary);
-    const std::string joined((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const fs::path path =
-        fs::path(::testing::TempDir()) / ("joined-40-" + std::to_string(::getpid()) + ".mp3");
-    std::ofstream out(path, std::ios::binary);
-    for (int k = 0; k < 40; ++k) out << joined;
-    out.close();
+    const fs::path path = QUAVELIN_JOINED_40;
     const std::uint32_t joinedMs = lengthMs("joined.mp3");
     EXPECT_TRUE(joinedMs >= 6000 && joinedMs < 6300) << joinedMs;  // each part at its rate, with padding
     for (std::uint32_t at : {0u, 7 * joinedMs + 1500, 24 * joinedMs - 1500, 38 * joinedMs + 1500}) {
@@ -293,7 +285,6 @@ TEST(SoundOutput, JoinedFormatsPlayAtTheirPitchAndSeeksLandWithoutRereading) {
         closeDevice();
         untilSilent();
     }
-    fs::remove(path);
 }
 
 }  // namespace
