@@ -114,9 +114,9 @@ TEST(SoundFilesDeathTest, ExitWhilePlayingSilentlyWithNoServerNorDeviceSaysSoOnc
 
 // What plays is read back from SDL's disk output. The driver writes into a named pipe that this
 // process reads, so with SDL_DISKAUDIODELAY=0 the audio thread runs exactly as fast as a test
-// reads. A stalled output blocks a read: CTest's timeout ends the test then.
-// The pipe, made and named to SDL at the first call, before anything plays. Opened for reading
-// and writing, it neither blocks nor ever reads an end. At the end nobody reads any more while the
+// reads; a stalled output blocks a read, and CTest's timeout ends the test. The pipe is made and
+// named to SDL at the first call, before anything plays. Opened for reading and writing, it
+// neither blocks nor ever reads an end. At the end nobody reads any more while the
 // driver (and the C library's final flush of its stream) may still write: with the pipe closed
 // first those writes fail instead of waiting.
 std::FILE* capture() {
