@@ -1,0 +1,290 @@
+// The POSIX sound service with its real decoders and outputs, through the device logic as the
+// player drives it: lengths, files that can't play, the end of the process while a file plays,
+// and what comes out. CTest runs every test in a process of its own: the PulseOutput tests against
+// a private server (see CMakeLists.txt), the others on SDL's drivers. Run by hand, the tests that
+// capture stdio or fork come first: once the disk output plays, its driver may hold its stdio
+// stream blocked on the pipe, and nothing may flush every stream any more.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+#include <mpg123.h>
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "audio/backend.h"
+#include "audio/device.h"
+#include "audio/posix/output_format.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string fixture(const std::string& name) { return std::string(QUAVELIN_AUDIO_FIXTURES) + "/" + name; }
+std::size_t framesOf(double seconds) { return static_cast<std::size_t>(seconds * sound::kRate); }
+
+std::uint32_t lengthMs(const std::string& name, backend::Format format = backend::Format::MpegAudio) {
+    const backend::DeviceId id = backend::open(format, fixture(name).c_str());
+    std::uint32_t ms = 0;
+    EXPECT_TRUE(backend::lengthMs(id, ms)) << name;
+    backend::close(id);
+    return ms;
+}
+
+// The reference for files whose headers can't tell their length: the milliseconds that a decode
+// to the end yields. It scans first, as the player does: in a cut file the scan finds fewer
+// frames than the tag promises, and the decoder then keeps the encoder's lead-in.
+std::uint32_t decodedMs(const std::string& name) {
+    mpg123_handle* h = mpg123_new(nullptr, nullptr);
+    mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0);
+    mpg123_open(h, fixture(name).c_str());
+    mpg123_scan(h);
+    std::vector<unsigned char> buffer(1 << 16);
+    std::size_t got = 0;
+    for (int result = MPG123_OK; result == MPG123_OK || result == MPG123_NEW_FORMAT;)
+        result = mpg123_read(h, buffer.data(), buffer.size(), &got);
+    long rate = 0;
+    mpg123_getformat(h, &rate, nullptr, nullptr);
+    const auto ms = static_cast<std::uint32_t>(mpg123_tell(h) * 1000 / rate);
+    mpg123_delete(h);
+    return ms;
+}
+
+TEST(SoundFiles, LengthIsWhatCanBeDecoded) {
+    // The tagged VBR file and the WAV say their length exactly: the 15 s of the signal.
+    EXPECT_EQ(lengthMs("vbr-xing.mp3"), 15000u);
+    EXPECT_EQ(lengthMs("tone.wav", backend::Format::Wave), 15000u);
+    // Untagged files (their headers give only an estimate) and a file cut short (its tag still
+    // promises 15 s) are as long as a decode to the end.
+    for (const char* name : {"cbr.mp3", "vbr-no-xing.mp3", "mono22k.mp3", "truncated.mp3"})
+        EXPECT_EQ(lengthMs(name), decodedMs(name)) << name;
+    EXPECT_LT(decodedMs("truncated.mp3"), 10000u);
+}
+
+// Every file of fixtures/unplayable (see make-fixtures), a directory, a named pipe (opening it
+// would block), a missing file and one that never ends.
+TEST(SoundFiles, ThatCannotPlayOpenNothingAndStaySilent) {
+    const fs::path dir = fs::path(::testing::TempDir()) / "quavelin-unplayable";
+    fs::remove_all(dir);
+    fs::copy(fixture("unplayable"), dir);
+    fs::create_directory(dir / "folder.mp3");
+    ASSERT_EQ(::mkfifo((dir / "pipe.mp3").c_str(), 0600), 0);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    for (const fs::directory_entry& file : fs::directory_iterator(dir)) {
+        EXPECT_EQ(openAndPlay(file.path().string(), 0), 0);
+        EXPECT_EQ(trackLengthSeconds(), 0) << file.path();
+        closeDevice();
+    }
+    EXPECT_EQ(backend::open(backend::Format::MpegAudio, (dir / "missing.mp3").c_str()), 0u);
+    EXPECT_EQ(backend::open(backend::Format::MpegAudio, "/dev/zero"), 0u);
+    EXPECT_EQ(testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr(), "");
+}
+
+// The process ends through std::exit while the audio thread decodes and plays: it must end at
+// once, with its own status, and nothing may be torn down under the thread. With no sound server
+// to answer and no device (ALSA given an empty configuration), the output is SDL's dummy driver:
+// the tracks keep their time, and the player says so once, however many tracks follow.
+TEST(SoundFilesDeathTest, ExitWhilePlayingSilentlyWithNoServerNorDeviceSaysSoOnce) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            ::unsetenv("SDL_AUDIODRIVER");
+            ::setenv("PULSE_SERVER", "unix:/nonexistent/quavelin-no-server", 1);
+            ::setenv("ALSA_CONFIG_PATH", "/dev/null", 1);
+            openAndPlay(fixture("cbr.mp3"), 0);
+            closeDevice();
+            openAndPlay(fixture("tone.wav"), 3000);
+            ::usleep(300'000);
+            std::exit(trackLengthSeconds() == 15 ? 3 : 4);
+        },
+        testing::ExitedWithCode(3), "^quavelin: no usable sound device; tracks play silently\\.\n$");
+}
+
+// What plays is read back from SDL's disk output. The driver writes into a named pipe that this
+// process reads, so with SDL_DISKAUDIODELAY=0 the audio thread runs exactly as fast as a test
+// reads; a stalled output blocks a read, and CTest's timeout ends the test. The pipe is made and
+// named to SDL at the first call, before anything plays. Opened for reading and writing, it
+// neither blocks nor ever reads an end. At the end nobody reads any more while the
+// driver (and the C library's final flush of its stream) may still write: with the pipe closed
+// first those writes fail instead of waiting.
+std::FILE* capture() {
+    static const fs::path path =
+        fs::path(::testing::TempDir()) / ("quavelin-output-" + std::to_string(::getpid()));
+    static std::FILE* const pipe = [] {
+        ::mkfifo(path.c_str(), 0600);
+        std::signal(SIGPIPE, SIG_IGN);
+        ::setenv("SDL_AUDIODRIVER", "disk", 1);
+        ::setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
+        ::setenv("SDL_DISKAUDIODELAY", "0", 1);
+        std::atexit([] {
+            std::fclose(pipe);
+            fs::remove(path);
+        });
+        return std::fopen(path.c_str(), "r+");
+    }();
+    return pipe;
+}
+
+// The next frames of the output's left channel.
+std::vector<float> next(std::size_t frames, std::FILE* from = capture()) {
+    std::vector<float> both(frames * sound::kChannels), left;
+    EXPECT_EQ(std::fread(both.data(), sizeof(float), both.size(), from), both.size());
+    for (std::size_t k = 0; k < both.size(); k += sound::kChannels) left.push_back(both[k]);
+    return left;
+}
+
+// Whether `run` blocks of 10 ms in a row are sound (or silence) within limitSeconds of the monitor.
+bool reaches(std::FILE* monitor, bool sound, double limitSeconds = 5, int run = 10) {
+    for (int block = 0, found = 0; block < limitSeconds * 100; ++block) {
+        const bool heard =
+            std::ranges::any_of(next(441, monitor), [](float x) { return std::fabs(x) > 0.01f; });
+        if ((found = heard == sound ? found + 1 : 0) == run) return true;
+    }
+    return false;
+}
+
+TEST(PulseOutput, PauseAndStopAreSilentAndResumeAndNextTrackAreHeard) {
+    std::FILE* monitor = ::popen(
+        "parec -d quavelin.monitor --format=float32le --channels=2 --rate=44100 --latency-msec=10", "r");
+    ASSERT_TRUE(monitor != nullptr && reaches(monitor, false));
+    ASSERT_EQ(openAndPlay(fixture("vbr-xing.mp3"), 3000), 0);
+    EXPECT_TRUE(reaches(monitor, true));
+    // What the server had queued (a second) is not heard after the pause, nor after a stop: silence
+    // comes within half a second of audio, and not a block of sound in the 2.5 s after.
+    auto fallsSilent = [&] { return reaches(monitor, false, 0.5) && !reaches(monitor, true, 2.5, 1); };
+    pauseDevice();
+    EXPECT_TRUE(fallsSilent());
+    resumeDevice();
+    EXPECT_TRUE(reaches(monitor, true));
+    closeDevice();
+    EXPECT_TRUE(fallsSilent());
+    ASSERT_EQ(openAndPlay(fixture("tone.wav"), 5000), 0);
+    EXPECT_TRUE(reaches(monitor, true));
+    closeDevice();
+    ::pclose(monitor);
+}
+
+// Frames from the first sound on, skipping the silence in front of a play.
+std::vector<float> fromFirstSound(std::size_t frames) {
+    std::vector<float> audio = next(1);
+    while (audio[0] == 0.0f) audio = next(1);
+    std::ranges::copy(next(frames - 1), std::back_inserter(audio));
+    return audio;
+}
+
+// Frames until the output has been silent for longer than any buffering holds (whatever played
+// before is then out of the pipe); a failure when that takes more than 2 s of output.
+std::vector<float> untilSilent() {
+    std::vector<float> audio;
+    for (std::size_t silent = 0; silent < 32768 && audio.size() < framesOf(2);) {
+        audio.push_back(next(1)[0]);
+        silent = audio.back() == 0.0f ? silent + 1 : 0;
+    }
+    EXPECT_LT(audio.size(), framesOf(2)) << "the output did not fall silent";
+    return audio;
+}
+
+// The signal of every fixture at t seconds (see fixtures/make-fixtures): second k is a sine of
+// 300 + 100*k Hz at half scale, from phase 0.
+double signalAt(double t) {
+    const int k = static_cast<int>(t);
+    return t < 0 || t >= 15 ? 0 : 0.5 * std::sin(2 * std::numbers::pi * (300 + 100 * k) * (t - k));
+}
+
+// Checks that the change of tone at second `change` sits in audio (mono, the signal from `start`
+// seconds on) where the signal has it: the best match of 50 ms either side within 10 ms must be
+// the signal itself within half a millisecond (the 22 kHz and 4 kHz files are converted).
+void expectChangeAt(const std::vector<float>& audio, double start, int change) {
+    const int centre = static_cast<int>(std::lround((change - start) * sound::kRate)), window = 2205;
+    int bestShift = 0;
+    double best = -1;
+    for (int shift = -441; shift <= 441; ++shift) {
+        double dot = 0, audioEnergy = 0, signalEnergy = 0;
+        for (int i = centre - window; i < centre + window; ++i) {
+            const double s = signalAt(start + (i + shift) / double{sound::kRate}),
+                         a = audio.at(std::size_t(i));
+            dot += a * s, audioEnergy += a * a, signalEnergy += s * s;
+        }
+        if (dot / std::sqrt(audioEnergy * signalEnergy + 1e-30) > best)
+            best = dot / std::sqrt(audioEnergy * signalEnergy + 1e-30), bestShift = shift;
+    }
+    EXPECT_GT(best, 0.9) << "around second " << change << " the audio is not the signal";
+    EXPECT_LE(std::abs(bestShift), 22) << "the change to second " << change << " is " << bestShift << " off";
+}
+
+// Each file from 12 s on, the next track on the same output, the one before closed while it still
+// played. Paused after a moment and resumed, the music goes on unbroken once the pause's silence is
+// taken out. The lead-in is the audio in front of the music that only a LAME tag would let the decoder
+// drop: lame's encoder delay plus the decoder's, 1105 samples at the file's rate.
+TEST(SoundOutput, FilesComeOutFromTheirPositionAndResumeWhereTheyPaused) {
+    capture();
+    for (auto [name, leadInSeconds] : {std::pair{"vbr-xing.mp3", 0.0},
+                                       {"vbr-no-xing.mp3", 1105.0 / 44100},
+                                       {"mono22k.mp3", 1105.0 / 22050},
+                                       {"tone.wav", 0.0}}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(openAndPlay(fixture(name), 12 * 1000), 0);
+        std::vector<float> audio = fromFirstSound(framesOf(0.3));
+        pauseDevice();
+        std::ranges::copy(untilSilent(), std::back_inserter(audio));
+        while (audio.back() == 0.0f) audio.pop_back();
+        resumeDevice();
+        std::ranges::copy(fromFirstSound(framesOf(2.3)), std::back_inserter(audio));
+        for (int change : {13, 14}) expectChangeAt(audio, 12.0 - leadInSeconds, change);
+        closeDevice();
+        untilSilent();
+    }
+}
+
+// The tone of audio in Hz, from its zero crossings.
+double pitchOf(const std::vector<float>& audio) {
+    int crossings = 0;
+    for (std::size_t k = 1; k < audio.size(); ++k) crossings += (audio[k - 1] < 0) != (audio[k] < 0);
+    return crossings / 2.0 * sound::kRate / static_cast<double>(audio.size());
+}
+
+// Bytes this process has read from files and pipes so far.
+std::uint64_t bytesRead() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    for (std::uint64_t value = 0; io >> key >> value;)
+        if (key == "rchar:") return value;
+    return 0;
+}
+
+// The joined file (3 s of 500 Hz at 8 kHz mono, then 3 s of 1500 Hz at 48 kHz stereo) forty times
+// over. Each part is heard at its own pitch, and a seek (close, open, play from) lands by time
+// across the changes of format, with the frame index of the first open: the file is not read again.
+TEST(SoundOutput, JoinedFormatsPlayAtTheirPitchAndSeeksLandWithoutRereading) {
+    capture();
+    const fs::path path = QUAVELIN_JOINED_40;
+    const std::uint32_t joinedMs = lengthMs("joined.mp3");
+    EXPECT_TRUE(joinedMs >= 6000 && joinedMs < 6300) << joinedMs;  // each part at its rate, with padding
+    for (std::uint32_t at : {0u, 7 * joinedMs + 1500, 24 * joinedMs - 1500, 38 * joinedMs + 1500}) {
+        const std::uint64_t before = bytesRead();
+        ASSERT_EQ(openAndPlay(path.string(), static_cast<std::int32_t>(at)), 0);
+        // The first open scans the whole file; the others keep to a few frames about the position.
+        const std::uint64_t read = bytesRead() - before;
+        EXPECT_TRUE(at == 0 ? read >= fs::file_size(path) : read < fs::file_size(path) / 4)
+            << at << " ms: " << read;
+        EXPECT_NEAR(trackLengthSeconds(), joinedMs * 40 / 1000.0, 1.0);
+        EXPECT_NEAR(pitchOf(fromFirstSound(framesOf(0.2))), at % joinedMs < 3000 ? 500 : 1500, 25)
+            << at << " ms";
+        closeDevice();
+        untilSilent();
+    }
+}
+
+}  // namespace
