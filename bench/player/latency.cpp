@@ -111,6 +111,19 @@ void seekTries(const LatencySetup& setup, Session& player, Tries& forward, Tries
     }
 }
 
+// Pauses and resumes the first tone in turn, timed to the silence and to the tone again.
+void pauseTries(const LatencySetup& setup, Session& session, const char* pause, const char* resume,
+                Tries& paused, Tries& resumed) {
+    for (int k = 0; k < setup.tries; ++k) {
+        sleepFor(spread(k, setup.tries));
+        Clock::time_point typed = session.type(pause);
+        record(paused, typed, setup.monitor->waitFor(silence(), typed, typed + seconds(5)));
+        sleepFor(spread(k, setup.tries));
+        typed = session.type(resume);
+        record(resumed, typed, setup.monitor->waitFor(toneOf(0), typed, typed + seconds(5)));
+    }
+}
+
 }  // namespace
 
 std::vector<std::string> playerEnvironment(const std::vector<std::string>& extra) {
@@ -176,14 +189,7 @@ PlayerLatency playerLatency(const LatencySetup& setup) {
             record(result.answer, typed, player.firstByteAfter(before));
             player.waitFor(kPrompt, before);
         }
-        for (int k = 0; k < setup.tries; ++k) {
-            sleepFor(spread(k, setup.tries));
-            typed = player.type("p\n");
-            record(result.pause, typed, monitor.waitFor(silence(), typed, typed + seconds(5)));
-            sleepFor(spread(k, setup.tries));
-            typed = player.type("r\n");
-            record(result.resume, typed, monitor.waitFor(toneOf(0), typed, typed + seconds(5)));
-        }
+        pauseTries(setup, player, "p\n", "r\n", result.pause, result.resume);
         for (int k = 0; k < setup.tries; ++k) {
             sleepFor(spread(k, setup.tries));
             typed = player.type("n\n");
@@ -207,14 +213,7 @@ ReferenceLatency referenceLatency(const LatencySetup& setup) {
     // Without SILENCE it reports every frame.
     Clock::time_point typed = mpg123.type("SILENCE\nLOAD a.mp3\n");
     if (!monitor.waitFor(toneOf(0), typed, typed + seconds(10))) fail("mpg123 -R is not heard");
-    for (int k = 0; k < setup.tries; ++k) {
-        sleepFor(spread(k, setup.tries));
-        typed = mpg123.type("PAUSE\n");
-        record(result.pause, typed, monitor.waitFor(silence(), typed, typed + seconds(5)));
-        sleepFor(spread(k, setup.tries));
-        typed = mpg123.type("PAUSE\n");
-        record(result.resume, typed, monitor.waitFor(toneOf(0), typed, typed + seconds(5)));
-    }
+    pauseTries(setup, mpg123, "PAUSE\n", "PAUSE\n", result.pause, result.resume);
     for (int k = 0; k < setup.tries; ++k) {
         sleepFor(spread(k, setup.tries));
         bool toB = k % 2 == 0;
