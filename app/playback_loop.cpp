@@ -36,8 +36,8 @@ TrackEnd readAndApply(PlayerState& state) {
 TrackEnd playUntilTrackEnds(PlayerState& state) {
     std::int64_t nextCheck = platform::clockMs() + kPollIntervalMs;
     for (;;) {
-        // After a stop, the read waits for the user.
-        if (state.readAtOnce || platform::waitForInput(0))
+        // After a stop, the next check is followed by a read that waits for the user.
+        if (state.readAtOnce)
             if (TrackEnd end = readAndApply(state); end != TrackEnd::Playing) return end;
         for (;;) {
             std::int64_t left = nextCheck - platform::clockMs();
