@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <deque>
+#include <filesystem>
 #include <map>
-#include <sstream>
 
 #include "audio/backend.h"
 #include "audio/device.h"
@@ -13,6 +13,10 @@
 
 namespace fake {
 namespace {
+
+// The virtual clock's start (calendar seconds), far from 0 so that no stamp is mistaken for "not
+// paused".
+constexpr std::int64_t kEpochSeconds = 1'700'000'000;
 
 struct Piece {
     std::int64_t atMs;
@@ -45,31 +49,20 @@ std::string parentOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string childPath(const std::string& dir, const std::string& name) {
-    return dir == "/" ? "/" + name : dir + "/" + name;
-}
-
-// Resolves path against the current directory; empty when a component does not exist.
+// Resolves path against the current directory; empty when it does not exist (or is empty, as
+// chdir would have it). Like a path on paper, ".." undoes the name before it whether that exists
+// or not.
 std::string resolve(const std::string& path) {
-    std::string at = (!path.empty() && path[0] == '/') ? "/" : world.cwd;
-    std::stringstream parts(path);
-    std::string part;
-    while (std::getline(parts, part, '/')) {
-        if (part.empty() || part == ".") continue;
-        if (part == "..") {
-            at = parentOf(at);
-            continue;
-        }
-        at = childPath(at, part);
-        auto node = world.tree.find(at);
-        if (node == world.tree.end()) return "";
-    }
-    return at;
+    if (path.empty()) return "";
+    std::string at =
+        std::filesystem::path(path.starts_with('/') ? path : world.cwd + "/" + path).lexically_normal();
+    if (at.size() > 1 && at.ends_with('/')) at.pop_back();
+    return world.tree.contains(at) ? at : "";
 }
 
 void record(const char* what, std::uint32_t id, std::uint32_t fromMs = 0) {
     std::string name = world.openFiles.count(id) ? world.openFiles[id] : "";
-    world.calls.push_back({world.ms, what, id, name, "", fromMs});
+    world.calls.push_back({world.ms, what, id, name, fromMs});
 }
 
 }  // namespace
@@ -81,15 +74,7 @@ void reset() {
     platform::detail::resetInput();
 }
 
-std::int64_t nowMs() { return world.ms; }
-void advanceMs(std::int64_t ms) { world.ms += ms; }
-
-void typeAt(std::int64_t atMs, const std::string& text) {
-    Piece piece{atMs, text};
-    auto later = std::upper_bound(world.input.begin(), world.input.end(), piece,
-                                  [](const Piece& a, const Piece& b) { return a.atMs < b.atMs; });
-    world.input.insert(later, piece);
-}
+void typeAt(std::int64_t atMs, const std::string& text) { world.input.push_back({atMs, text}); }
 void type(const std::string& text) { typeAt(world.ms, text); }
 
 const std::string& output() { return world.out; }
@@ -192,15 +177,14 @@ namespace backend {
 
 using fake::world;
 
-DeviceId open(Format format, const char* elementName) {
-    const char* formatName = format == Format::Wave ? "wave" : "mpeg";
+DeviceId open(Format, const char* elementName) {
     std::string path = fake::resolve(elementName);
     DeviceId id = 0;
     if (!path.empty() && !world.tree[path].isDirectory) {
         id = world.nextId++;
         world.openFiles[id] = elementName;
     }
-    world.calls.push_back({world.ms, "open", id, elementName, formatName, 0});
+    world.calls.push_back({world.ms, "open", id, elementName, 0});
     return id;
 }
 

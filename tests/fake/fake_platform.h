@@ -9,21 +9,14 @@
 
 namespace fake {
 
-// The virtual clock starts here (calendar seconds), far from 0 so that no stamp is mistaken
-// for "not paused".
-constexpr std::int64_t kEpochSeconds = 1'700'000'000;
-
-// Forgets everything: clock back to the epoch, no input, an empty tree with only "/", no output,
+// Forgets everything: clock back to the start, no input, an empty tree with only "/", no output,
 // no device calls, no device open.
 void reset();
 
-// ---- Clock ----
-std::int64_t nowMs();  // milliseconds since the epoch of the scenario
-void advanceMs(std::int64_t ms);
-
 // ---- Input ----
-// text becomes readable at virtual time atMs; a read that finds nothing ready waits (moves the
-// clock) until the next piece. After the last piece comes end of input.
+// text becomes readable at virtual time atMs (pieces are typed in the order of their times); a read
+// that finds nothing ready waits (moves the clock) until the next piece. After the last piece comes
+// end of input.
 void typeAt(std::int64_t atMs, const std::string& text);
 void type(const std::string& text);  // readable at once
 
@@ -44,7 +37,6 @@ struct DeviceCall {
     std::string what;      // "open", "play", "pause", "resume", "close", "length"
     std::uint32_t id;      // device id the call names (for open: the id handed back)
     std::string name;      // open: element name; others: the name of the device's file
-    std::string type;      // open: the format, "mpeg" or "wave"
     std::uint32_t fromMs;  // play: start position
 };
 const std::vector<DeviceCall>& deviceCalls();
