@@ -123,14 +123,9 @@ int findNames(NamePattern pattern, std::span<NameSlot> out) {
     NameCollector collector(pattern, out);
     collector.offer(".");
     if (world.cwd != "/") collector.offer("..");
-    std::string prefix = world.cwd == "/" ? "/" : world.cwd + "/";
-    for (auto it = world.tree.lower_bound(prefix); it != world.tree.end(); ++it) {
-        const std::string& path = it->first;
-        if (path.compare(0, prefix.size(), prefix) != 0) break;
-        std::string rest = path.substr(prefix.size());
-        if (rest.empty() || rest.find('/') != std::string::npos) continue;
-        collector.offer(rest);
-    }
+    for (const auto& [path, node] : world.tree)
+        if (path != "/" && fake::parentOf(path) == world.cwd)
+            collector.offer(path.substr(path.rfind('/') + 1));
     return collector.finish();
 }
 
