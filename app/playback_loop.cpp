@@ -5,7 +5,6 @@
 #include "app/next_track.h"
 #include "audio/device.h"
 #include "console/output.h"
-#include "console/status_lines.h"
 #include "console/typed_input.h"
 
 namespace {
@@ -13,38 +12,37 @@ namespace {
 // The track is over when its length, its finished pauses and one second have passed, and it is
 // not paused. The device's own end notice plays no part.
 bool trackOver(const TrackClock& clock) {
-    std::int64_t elapsed = platform::clockSeconds() - clock.startTime;
-    std::int64_t bound = std::int64_t{clock.lengthSeconds} + clock.pausedTotal + 1;
-    return elapsed >= bound && !clock.pausedSince;
+    return !clock.pausedSince &&
+           clock.playedAt(platform::clockSeconds()) >= std::int64_t{clock.lengthSeconds} + 1;
 }
 
 enum class TrackEnd { Playing, Over, Left, Quit };
 
-// Reads one command word and carries it out; the end of input is the word "exit".
-TrackEnd readAndApply(PlayerState& state) {
+// Reads one command word and carries it out; the end of input is the word "exit". The checks keep
+// their pace whatever is typed between them; only a command that took longer than the rest of an
+// interval (one that asked a question, or the read that waits for the user after a stop) gets a
+// whole interval after it.
+TrackEnd readAndApply(PlayerState& state, std::int64_t& nextCheck) {
     state.readAtOnce = false;
     std::optional<std::string> word = readWord();
     if (!word) return TrackEnd::Quit;
     Action action = actionFor(*word);
     if (action != nullptr && action(state, *word) == Flow::Quit) return TrackEnd::Quit;
+    if (std::int64_t now = platform::clockMs(); now >= nextCheck) nextCheck = now + kPollIntervalMs;
     return state.request != Request::None ? TrackEnd::Left : TrackEnd::Playing;
 }
 
-// Checks the end of the track every 200 ms, and acts on a typed line the moment it arrives. The
-// checks keep their pace whatever is typed between them; only a command that took longer than the
-// rest of an interval (one that asked a question) gets a whole interval after it.
+// Checks the end of the track every 200 ms, and acts on a typed line the moment it arrives.
 TrackEnd playUntilTrackEnds(PlayerState& state) {
     std::int64_t nextCheck = platform::clockMs() + kPollIntervalMs;
     for (;;) {
         // After a stop, the next check is followed by a read that waits for the user.
         if (state.readAtOnce)
-            if (TrackEnd end = readAndApply(state); end != TrackEnd::Playing) return end;
+            if (TrackEnd end = readAndApply(state, nextCheck); end != TrackEnd::Playing) return end;
         for (;;) {
             std::int64_t left = nextCheck - platform::clockMs();
             if (!platform::waitForInput(left > 0 ? static_cast<int>(left) : 0)) break;
-            if (TrackEnd end = readAndApply(state); end != TrackEnd::Playing) return end;
-            std::int64_t now = platform::clockMs();
-            if (now >= nextCheck) nextCheck = now + kPollIntervalMs;
+            if (TrackEnd end = readAndApply(state, nextCheck); end != TrackEnd::Playing) return end;
         }
         if (trackOver(state.clock)) return TrackEnd::Over;
         nextCheck += kPollIntervalMs;
@@ -58,7 +56,7 @@ void startTrack(PlayerState& state, int slot) {
     state.clock = TrackClock{};
     state.clock.lengthSeconds = trackLengthSeconds();
     state.clock.startTime = platform::clockSeconds();
-    showPrompt(trackTitle(state.playingName()));
+    reprompt(state);
 }
 
 }  // namespace

@@ -34,6 +34,12 @@ struct TrackClock {
     std::int64_t startTime = 0;               // the reading that stands for position 0
     std::optional<std::int64_t> pausedSince;  // the reading at which the pause under way began
     std::int64_t pausedTotal = 0;             // seconds spent in finished pauses of this track
+
+    // Seconds of the track heard by the clock at now: elapsed, less the finished pauses and the
+    // pause under way.
+    std::int64_t playedAt(std::int64_t now) const {
+        return now - startTime - pausedTotal - (pausedSince ? now - *pausedSince : 0);
+    }
 };
 
 struct PlayerState {

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <limits>
 
 #include "app/actions.h"
 #include "audio/device.h"
@@ -8,16 +9,13 @@
 
 namespace {
 
-// Seconds of the track actually heard by the clock now: elapsed, less the finished pauses, less
-// the pause under way.
-std::int64_t playedAt(const TrackClock& clock, std::int64_t now) {
-    std::int64_t played = now - clock.startTime - clock.pausedTotal;
-    if (clock.pausedSince) played -= now - *clock.pausedSince;
-    return played;
-}
+// The device takes a position in milliseconds as a 32-bit number; a time further on (some 24
+// days, past the end of any track) plays from there, and the track ends at the next check.
+constexpr std::int64_t kLatestPositionSeconds = std::numeric_limits<std::int32_t>::max() / 1000;
 
 // Plays the track from position seconds and sets the clock to agree with it; ends any pause.
 void playFrom(PlayerState& state, std::int64_t position, std::int64_t now) {
+    position = std::min(position, kLatestPositionSeconds);
     closeDevice();
     openAndPlay(state.playingName(), static_cast<std::int32_t>(position * 1000));
     state.clock.startTime = now - position;
@@ -26,7 +24,7 @@ void playFrom(PlayerState& state, std::int64_t position, std::int64_t now) {
 }
 
 void printTimeLine(const PlayerState& state) {
-    auto played = static_cast<std::int32_t>(playedAt(state.clock, platform::clockSeconds()));
+    auto played = static_cast<std::int32_t>(state.clock.playedAt(platform::clockSeconds()));
     std::int32_t length = state.clock.lengthSeconds;
     printFormat("\n%d min %d sec / %d min %d sec\n", played / 60, played % 60, length / 60, length % 60);
     showTimeBar(played, length);
@@ -42,7 +40,7 @@ Flow timeAction(PlayerState& state, std::string_view) {
 
 Flow seekBackAction(PlayerState& state, std::string_view) {
     std::int64_t now = platform::clockSeconds();
-    std::int64_t played = playedAt(state.clock, now);
+    std::int64_t played = state.clock.playedAt(now);
     if (played < kSeekSeconds) return Flow::Continue;  // too early in the track: ignored without a word
     playFrom(state, played - kSeekSeconds, now);
     reprompt(state);
@@ -51,7 +49,7 @@ Flow seekBackAction(PlayerState& state, std::string_view) {
 
 Flow seekForwardAction(PlayerState& state, std::string_view) {
     std::int64_t now = platform::clockSeconds();
-    playFrom(state, playedAt(state.clock, now) + kSeekSeconds, now);
+    playFrom(state, state.clock.playedAt(now) + kSeekSeconds, now);
     reprompt(state);
     return Flow::Continue;
 }

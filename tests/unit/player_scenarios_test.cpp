@@ -37,8 +37,9 @@ const Scenario kScenarios[] = {
     {"BeforeGoesBackEarlyAndRestartsLater", {"a.mp3", "b.mp3", "c.mp3"}, 60,
      {{3000, "b"}, {4000, "1"}, {15'000, "before"}, {16'000, "exit"}},
      "0 a.mp3@0, 3000 close, 3000 c.mp3@0, 4000 close, 4000 b.mp3@0, 15000 close, 15000 b.mp3@0", ""},
-    {"StopSilencesTheTrackThenTheNextWordIsAwaited", {"a.mp3", "b.mp3"}, 5, {{1000, "stop"}, {2000, "xyz"}, {8000, "exit"}},
-     "0 a.mp3@0, 1000 close, 6000 close, 6000 b.mp3@0", "Quavelin~ a~$ Quavelin~ a~$ \nQuavelin~ b~$ "},
+    // The word that ends the wait after a stop, long past the track's end, gets a whole interval.
+    {"StopSilencesTheTrackThenTheNextWordIsAwaited", {"a.mp3", "b.mp3"}, 5, {{1000, "stop"}, {8050, "xyz"}, {9000, "exit"}},
+     "0 a.mp3@0, 1000 close, 8250 close, 8250 b.mp3@0", "Quavelin~ a~$ Quavelin~ a~$ \nQuavelin~ b~$ "},
     {"ALineIsActedOnWhenTypedAndTheEndKeepsItsPace", {"a.mp3", "b.mp3"}, 3,
      {{1110, "p"}, {1350, "time"}, {1390, "r"}, {5000, "exit"}},
      "0 a.mp3@0, 1110 pause, 1390 resume, 4000 close, 4000 b.mp3@0", ""},
@@ -67,6 +68,9 @@ const Scenario kScenarios[] = {
      {{10'000, "jump"}, {20'000, "1"}, {25'000, "90"}, {60'000, "jump abc 12x"}, {250'000, "exit"}},
      "0 a.mp3@0, 25000 close, 25000 a.mp3@150, 60000 close, 60000 a.mp3@12, 249000 close, 249000 b.mp3@0",
      "移動先時間指定 分単位 ~$ 移動先時間指定 秒単位 ~$ Quavelin~ a~$ "},
+    // The device's position is 32-bit milliseconds: a jump past that plays from its end, and ends.
+    {"AJumpPastAnyEndPlaysFromTheLatestPositionAndTheTrackEnds", {"a.mp3", "b.mp3"}, 200,
+     {{1000, "jump 40000 0"}, {2000, "exit"}}, "0 a.mp3@0, 1000 close, 1000 a.mp3@2147483, 1200 close, 1200 b.mp3@0", ""},
     {"TimeStandsStillInAPauseAndAJumpBeforeTheStartPlaysFromIt", {"a.mp3"}, 200,
      {{75'000, "p"}, {95'000, "time"}, {100'000, "jump -1 -5 time"}, {101'000, "exit"}},
      "0 a.mp3@0, 75000 pause, 100000 close, 100000 a.mp3@0",
