@@ -38,7 +38,7 @@ constexpr std::array kOptions{
 
 int usageError(const std::string& message) {
     printError("quavelin: " + message + "\n");
-    printError(std::string(kUsageLine));
+    printError(kUsageLine);
     return 2;
 }
 

@@ -1,9 +1,9 @@
 #include "console/output.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdarg>
 #include <cstdio>
-#include <string>
 
 #include "platform/platform.h"
 
@@ -14,26 +14,11 @@ void printBytes(std::string_view bytes) { platform::writeBytes(bytes); }
 void printError(std::string_view utf8) { platform::writeError(utf8); }
 
 void printFormat(const char* format, ...) {
-    std::array<char, 512> small{};
+    std::array<char, 128> line{};  // a number or two and a fixed label
     std::va_list args;
     va_start(args, format);
-    std::va_list again;
-    va_copy(again, args);
-    int length = std::vsnprintf(small.data(), small.size(), format, args);
+    int length = std::vsnprintf(line.data(), line.size(), format, args);
     va_end(args);
-    if (length < 0) {
-        va_end(again);
-        return;
-    }
-    if (static_cast<std::size_t>(length) < small.size()) {
-        va_end(again);
-        platform::writeBytes(std::string_view(small.data(), static_cast<std::size_t>(length)));
-        return;
-    }
-    // A long name or path: format again into a buffer of the right size.
-    std::string large(static_cast<std::size_t>(length) + 1, '\0');
-    std::vsnprintf(large.data(), large.size(), format, again);
-    va_end(again);
-    large.resize(static_cast<std::size_t>(length));
-    platform::writeBytes(large);
+    if (length > 0)
+        platform::writeBytes(std::string_view(line.data(), std::min(std::size_t(length), line.size() - 1)));
 }

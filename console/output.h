@@ -8,5 +8,5 @@ void printText(std::string_view utf8);
 void printBytes(std::string_view bytes);
 // Complaints about the command line, on standard error.
 void printError(std::string_view utf8);
-// printf-style formatting for ASCII formats whose %s arguments are names or paths.
+// printf-style formatting of the player's own short ASCII lines: numbers and fixed labels.
 [[gnu::format(printf, 1, 2)]] void printFormat(const char* format, ...);

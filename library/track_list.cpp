@@ -4,7 +4,7 @@
 
 #include "console/output.h"
 
-void fillList(TrackList& list, platform::NamePattern pattern) {
+int fillList(TrackList& list, platform::NamePattern pattern) {
     int found = platform::findNames(pattern, list);
     if (found < 0) found = 0;  // a directory that can't be searched holds nothing for us
     if (found < kMaxTracks) {
@@ -12,14 +12,10 @@ void fillList(TrackList& list, platform::NamePattern pattern) {
         std::copy(kEndMarker.begin(), kEndMarker.end(), end.begin());
         end[kEndMarker.size()] = '\0';
     }
+    return found;
 }
 
-int scanTracks(TrackList& list) {
-    fillList(list, platform::NamePattern::Mp3Files);
-    int count = 0;
-    while (count < kMaxTracks && !isEndMarker(list[static_cast<std::size_t>(count)])) ++count;
-    return count;
-}
+int scanTracks(TrackList& list) { return fillList(list, platform::NamePattern::Mp3Files); }
 
 std::string_view nameIn(const platform::NameSlot& slot) { return slot.data(); }
 

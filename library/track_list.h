@@ -28,5 +28,5 @@ std::string_view trackTitle(std::string_view name);
 void listTracks(const TrackList& list);
 
 // Fills list from a search of the current directory, marker after the last name (shared with the
-// dir listing, which uses a list of the same shape).
-void fillList(TrackList& list, platform::NamePattern pattern);
+// dir listing, which uses a list of the same shape); returns how many names it holds.
+int fillList(TrackList& list, platform::NamePattern pattern);

@@ -2,7 +2,6 @@
 // "is a command waiting" test all read from the same buffer, so words typed on one line are taken
 // one after another by whatever reads next.
 #include <array>
-#include <cstring>
 
 #include "platform/platform.h"
 #include "platform/stdin_source.h"
@@ -43,16 +42,17 @@ bool skipBlanks() {
     }
 }
 
-// Copies bytes into buf until one for which stop is true (left unread) or the end of input. Bytes
-// past the buffer's room are dropped with the answer.
+// Copies bytes into buf until one for which stop is true (left unread) or the end of input, and
+// returns how many it kept. Bytes past the buffer's room are dropped with the answer.
 template <typename Stop>
-void takeUntil(char* buf, std::size_t size, Stop stop) {
+std::size_t takeUntil(char* buf, std::size_t size, Stop stop) {
     std::size_t length = 0;
     while (fill() && !stop(buffer[head])) {
         if (length + 1 < size) buf[length++] = buffer[head];
         ++head;
     }
     if (size > 0) buf[length] = '\0';
+    return length;
 }
 
 }  // namespace
@@ -76,10 +76,9 @@ bool readPath(char* buf, std::size_t size, bool& quoted) {
         return true;
     }
     ++head;
-    takeUntil(buf, size, [](char c) { return c == '"' || c == '\n'; });
+    std::size_t length = takeUntil(buf, size, [](char c) { return c == '"' || c == '\n'; });
     if (fill() && buffer[head] == '"') ++head;
     // An unclosed quote ends with its line; a line ended by "\r\n" leaves no '\r' in the path.
-    std::size_t length = size > 0 ? std::strlen(buf) : 0;
     if (length > 0 && buf[length - 1] == '\r') buf[length - 1] = '\0';
     return true;
 }

@@ -55,7 +55,7 @@ void writeText(std::string_view utf8);
 // code page 932 lacks).
 void writeBytes(std::string_view bytes);
 void flushOutput();
-// Complaints about the command line, on standard error; written as writeText converts.
+// Complaints about the command line, on standard error, in the console's encoding.
 void writeError(std::string_view utf8);
 
 // ---- Directories ------------------------------------------------------------------------------

@@ -55,4 +55,7 @@ void flushOutput() {
     if (std::fflush(stdout) != 0) endWhenOutputClosed();
 }
 
+// The complaints name arguments as they came, in the locale's own encoding: written unchanged.
+void writeError(std::string_view utf8) { std::fwrite(utf8.data(), 1, utf8.size(), stderr); }
+
 }  // namespace platform

@@ -1,4 +1,5 @@
-// The shuffle pick uses the C runtime's generator, seeded once at start-up.
+// The shuffle pick uses the C runtime's generator, seeded once at start-up; the same on every real
+// platform (the tests' fake hands out numbers of its own).
 #include <cstdlib>
 
 #include "platform/platform.h"
