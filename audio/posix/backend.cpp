@@ -13,30 +13,30 @@
 namespace backend {
 namespace {
 
-// The decoder of the file closed last, kept with its frame index: d, f and jump close the track
-// and open the same file again, and a large file's scan would make every such move wait.
-struct KeptDecoder {
-    Format format = Format::MpegAudio;
-    sound::FileIdentity identity;
-    std::unique_ptr<sound::Decoder> decoder;
-};
-
-// Never destroyed: nothing is gained by tearing it down at the process's end.
-KeptDecoder& kept() {
-    static KeptDecoder* const instance = new KeptDecoder;
+// The file closed last, kept with its decoder and frame index: d, f and jump close the track and
+// open the same file again, and a large file's scan would make every such move wait. Never
+// destroyed: nothing is gained by tearing it down at the process's end.
+sound::OpenFile& lastClosed() {
+    static auto* const instance = new sound::OpenFile{};
     return *instance;
 }
 
 std::unique_ptr<sound::Decoder> openDecoder(Format format, sound::TrackFile file) {
-    KeptDecoder& last = kept();
-    std::unique_ptr<sound::Decoder> reused = std::move(last.decoder);
-    if (reused && last.format == format && last.identity == file.identity()) return reused;
-    reused.reset();
     switch (format) {
         case Format::MpegAudio: return sound::openMpegFile(std::move(file));
         case Format::Wave: return sound::openWaveFile(std::move(file));
     }
     return nullptr;
+}
+
+// The closed file's track when it is this same unchanged file, a new one otherwise.
+std::unique_ptr<sound::Track> openTrack(Format format, sound::TrackFile file) {
+    sound::OpenFile& last = lastClosed();
+    std::unique_ptr<sound::Track> reused = std::move(last.track);
+    if (reused && last.format == format && last.identity == file.identity()) return reused;
+    reused.reset();
+    std::unique_ptr<sound::Decoder> decoder = openDecoder(format, std::move(file));
+    return decoder ? std::make_unique<sound::Track>(std::move(decoder)) : nullptr;
 }
 
 }  // namespace
@@ -45,11 +45,9 @@ DeviceId open(Format format, const char* fileName) {
     std::optional<sound::TrackFile> file = sound::openTrackFile(fileName);
     if (!file) return 0;
     sound::FileIdentity identity = file->identity();
-    std::unique_ptr<sound::Decoder> decoder = openDecoder(format, std::move(*file));
-    if (!decoder) return 0;
-    sound::OpenFile opened{nullptr, format, identity};
-    opened.track = std::make_unique<sound::Track>(std::move(decoder));
-    return sound::addTrack(std::move(opened));
+    std::unique_ptr<sound::Track> track = openTrack(format, std::move(*file));
+    if (!track) return 0;
+    return sound::addTrack({std::move(track), format, identity});
 }
 
 void play(DeviceId id, std::uint32_t fromMs) {
@@ -68,7 +66,7 @@ void close(DeviceId id) {
     sound::OpenFile file = sound::removeTrack(id);
     if (!file.track) return;
     sound::forget(*file.track);
-    kept() = KeptDecoder{file.format, file.identity, file.track->takeDecoder()};
+    lastClosed() = std::move(file);
 }
 
 bool lengthMs(DeviceId id, std::uint32_t& milliseconds) {

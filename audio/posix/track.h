@@ -23,9 +23,6 @@ public:
     // and once the file has ended.
     void render(std::uint8_t* out, int bytes);
 
-    // Takes the decoder back from a closed track, to be used again for the same file.
-    std::unique_ptr<Decoder> takeDecoder() { return std::move(decoder_); }
-
 private:
     std::unique_ptr<Decoder> decoder_;
     bool paused_ = false;
