@@ -20,18 +20,9 @@
 namespace backend {
 namespace {
 
-struct Module {
-    QuavelinSoundOpen open = nullptr;
-    QuavelinSoundPlay play = nullptr;
-    QuavelinSoundPause pause = nullptr;
-    QuavelinSoundResume resume = nullptr;
-    QuavelinSoundClose close = nullptr;
-    QuavelinSoundLengthMs lengthMs = nullptr;
-};
-
 // Plain values only (the process may end while the loading thread still runs): the entry points,
 // all null when the module could not be loaded, published by `loaded` turning true.
-Module module;
+QuavelinSound module{};
 std::atomic<bool> loaded{false};
 std::array<char, 512> failure{};  // why the module could not be loaded; read once loaded is true
 
@@ -55,12 +46,6 @@ std::string binaryDirectory() {
     return slash == std::string::npos ? std::string() : found.substr(0, slash + 1);
 }
 
-template <typename Function>
-bool resolve(void* handle, const char* name, Function& function) {
-    function = reinterpret_cast<Function>(::dlsym(handle, name));
-    return function != nullptr;
-}
-
 // Next to the binary first (the build tree), then where an installation puts it, relative to the
 // binary so that any prefix works.
 void load() {
@@ -75,17 +60,11 @@ void load() {
         const char* reason = ::dlerror();
         setFailure(reason != nullptr ? reason : path + " could not be loaded");
     }
-    Module found;
     if (handle != nullptr) {
-        if (resolve(handle, sound_module::kOpen, found.open) &&
-            resolve(handle, sound_module::kPlay, found.play) &&
-            resolve(handle, sound_module::kPause, found.pause) &&
-            resolve(handle, sound_module::kResume, found.resume) &&
-            resolve(handle, sound_module::kClose, found.close) &&
-            resolve(handle, sound_module::kLengthMs, found.lengthMs))
-            module = found;
+        if (auto entry = reinterpret_cast<QuavelinSoundEntry>(::dlsym(handle, sound_module::kEntry)))
+            entry(&module);
         else
-            setFailure(std::string(sound_module::kFileName) + " lacks its entry points");
+            setFailure(std::string(sound_module::kFileName) + " lacks its entry point");
     }
     loaded.store(true, std::memory_order_release);
     loaded.notify_all();
@@ -102,7 +81,7 @@ void load() {
 }();
 
 // The module once loaded; null when it could not be, which is said once on standard error.
-const Module* sound() {
+const QuavelinSound* sound() {
     loaded.wait(false, std::memory_order_acquire);
     if (module.open != nullptr) return &module;
     static bool told = false;
@@ -116,28 +95,28 @@ const Module* sound() {
 }  // namespace
 
 DeviceId open(Format format, const char* fileName) {
-    const Module* m = sound();
+    const QuavelinSound* m = sound();
     return m != nullptr ? m->open(static_cast<int>(format), fileName) : 0;
 }
 
 void play(DeviceId id, std::uint32_t fromMs) {
-    if (const Module* m = sound()) m->play(id, fromMs);
+    if (const QuavelinSound* m = sound()) m->play(id, fromMs);
 }
 
 void pause(DeviceId id) {
-    if (const Module* m = sound()) m->pause(id);
+    if (const QuavelinSound* m = sound()) m->pause(id);
 }
 
 void resume(DeviceId id) {
-    if (const Module* m = sound()) m->resume(id);
+    if (const QuavelinSound* m = sound()) m->resume(id);
 }
 
 void close(DeviceId id) {
-    if (const Module* m = sound()) m->close(id);
+    if (const QuavelinSound* m = sound()) m->close(id);
 }
 
 bool lengthMs(DeviceId id, std::uint32_t& milliseconds) {
-    const Module* m = sound();
+    const QuavelinSound* m = sound();
     return m != nullptr && m->lengthMs(id, &milliseconds) != 0;
 }
 
