@@ -21,7 +21,6 @@ pa_threaded_mainloop* loop = nullptr;
 pa_context* context = nullptr;
 pa_stream* stream = nullptr;
 QuavelinRender renderFrames = nullptr;
-bool corked = true;  // changed and read under the loop's lock
 
 void drop(pa_operation* operation) {
     if (operation != nullptr) pa_operation_unref(operation);
@@ -48,8 +47,8 @@ void write(std::size_t bytes) {
 
 // While corked the server asks for nothing new; a request still on its way is left for the
 // refill that comes with the uncork, so that no silence is queued behind a pause.
-void onWritable(pa_stream*, std::size_t bytes, void*) {
-    if (!corked) write(bytes);
+void onWritable(pa_stream* s, std::size_t bytes, void*) {
+    if (pa_stream_is_corked(s) == 0) write(bytes);
 }
 
 void onStateChange(void*) { pa_threaded_mainloop_signal(loop, 0); }
@@ -59,14 +58,11 @@ void onStreamState(pa_stream*, void* userdata) { onStateChange(userdata); }
 void lock() { pa_threaded_mainloop_lock(loop); }
 void unlock() { pa_threaded_mainloop_unlock(loop); }
 
-void setCorked(bool value) {
-    corked = value;
-    drop(pa_stream_cork(stream, value ? 1 : 0, nullptr, nullptr));
-}
+// The stream counts as corked from this call on, before the server has answered.
+void setCorked(bool value) { drop(pa_stream_cork(stream, value ? 1 : 0, nullptr, nullptr)); }
 
 void restart() {
     drop(pa_stream_flush(stream, nullptr, nullptr));
-    corked = false;
     // The server asks for nothing after a flush: the new sound is queued now, before the uncork.
     write(kTargetBytes);
     setCorked(false);

@@ -12,7 +12,6 @@ namespace {
 // Plain values only: the process may end through std::exit while the audio thread runs.
 SDL_AudioDeviceID device = 0;
 QuavelinRender renderFrames = nullptr;
-bool started = false;
 
 void SDLCALL renderCallback(void*, Uint8* out, int bytes) { renderFrames(out, bytes); }
 
@@ -35,12 +34,8 @@ void lock() { SDL_LockAudioDevice(device); }
 void unlock() { SDL_UnlockAudioDevice(device); }
 
 // The device opens paused and starts only once a track is set to play: started earlier, its
-// first buffer would be silence.
-void restart() {
-    if (started) return;
-    started = true;
-    SDL_PauseAudioDevice(device, 0);
-}
+// first buffer would be silence. Starting a running device changes nothing.
+void restart() { SDL_PauseAudioDevice(device, 0); }
 
 // The track itself renders silence while paused, and nothing once forgotten.
 void setPaused(int) {}
