@@ -36,7 +36,8 @@ std::unique_ptr<sound::Track> openTrack(Format format, sound::TrackFile file) {
     if (reused && last.format == format && last.identity == file.identity()) return reused;
     reused.reset();
     std::unique_ptr<sound::Decoder> decoder = openDecoder(format, std::move(file));
-    return decoder ? std::make_unique<sound::Track>(std::move(decoder)) : nullptr;
+    if (!decoder) return nullptr;
+    return std::make_unique<sound::Track>(std::move(decoder));
 }
 
 }  // namespace
