@@ -23,18 +23,13 @@ struct Piece {
     std::string text;
 };
 
-struct Node {
-    bool isDirectory = false;
-    bool searchable = true;
-};
-
 struct World {
     std::int64_t ms = 0;
     std::deque<Piece> input;
     std::string out;
     std::vector<int> randoms;
     std::size_t nextRandom = 0;
-    std::map<std::string, Node> tree;
+    std::map<std::string, bool> tree;  // every path, and whether it is a directory
     std::string cwd = "/";
     std::vector<DeviceCall> calls;
     std::map<std::string, std::uint32_t> lengths;
@@ -70,12 +65,11 @@ void record(const char* what, std::uint32_t id, std::uint32_t fromMs = 0) {
 void reset() {
     closeDevice();  // the device layer forgets its open device; the call itself is forgotten below
     world = World{};
-    world.tree["/"] = Node{true, true};
+    world.tree["/"] = true;
     platform::detail::resetInput();
 }
 
 void typeAt(std::int64_t atMs, const std::string& text) { world.input.push_back({atMs, text}); }
-void type(const std::string& text) { typeAt(world.ms, text); }
 
 const std::string& output() { return world.out; }
 
@@ -86,13 +80,12 @@ void setRandom(std::vector<int> values) {
 
 void addDirectory(const std::string& path) {
     if (path != "/") addDirectory(parentOf(path));
-    world.tree[path].isDirectory = true;
+    world.tree[path] = true;
 }
 void addFile(const std::string& path) {
     addDirectory(parentOf(path));
-    world.tree[path] = Node{false, true};
+    world.tree[path] = false;
 }
-void makeUnsearchable(const std::string& path) { world.tree[path].searchable = false; }
 
 const std::vector<DeviceCall>& deviceCalls() { return world.calls; }
 void setLengthMs(const std::string& name, std::uint32_t ms) { world.lengths[name] = ms; }
@@ -118,12 +111,10 @@ void writeBytes(std::string_view bytes) { world.out.append(bytes); }
 void flushOutput() {}
 
 int findNames(NamePattern pattern, std::span<NameSlot> out) {
-    auto dir = world.tree.find(world.cwd);
-    if (dir == world.tree.end() || !dir->second.searchable) return -1;
     NameCollector collector(pattern, out);
     collector.offer(".");
     if (world.cwd != "/") collector.offer("..");
-    for (const auto& [path, node] : world.tree)
+    for (const auto& [path, isDirectory] : world.tree)
         if (path != "/" && fake::parentOf(path) == world.cwd)
             collector.offer(path.substr(path.rfind('/') + 1));
     return collector.finish();
@@ -131,7 +122,7 @@ int findNames(NamePattern pattern, std::span<NameSlot> out) {
 
 bool enterDirectory(const char* path) {
     std::string target = fake::resolve(path);
-    if (target.empty() || !world.tree[target].isDirectory) return false;
+    if (target.empty() || !world.tree[target]) return false;
     world.cwd = target;
     return true;
 }
@@ -175,7 +166,7 @@ using fake::world;
 DeviceId open(Format, const char* elementName) {
     std::string path = fake::resolve(elementName);
     DeviceId id = 0;
-    if (!path.empty() && !world.tree[path].isDirectory) {
+    if (!path.empty() && !world.tree[path]) {
         id = world.nextId++;
         world.openFiles[id] = elementName;
     }

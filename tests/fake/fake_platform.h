@@ -18,7 +18,6 @@ void reset();
 // that finds nothing ready waits (moves the clock) until the next piece. After the last piece comes
 // end of input.
 void typeAt(std::int64_t atMs, const std::string& text);
-void type(const std::string& text);  // readable at once
 
 // ---- Output ----
 const std::string& output();
@@ -29,7 +28,6 @@ void setRandom(std::vector<int> values);
 // ---- Directories (absolute paths with '/') ----
 void addDirectory(const std::string& path);
 void addFile(const std::string& path);  // parents are created as needed
-void makeUnsearchable(const std::string& path);
 
 // ---- Device ----
 struct DeviceCall {

@@ -32,7 +32,7 @@ void addTrack(const std::string& dir, const std::string& name, std::uint32_t ms)
 
 // A small library with the awkward cases: an extension the device does not take, a directory
 // and a silent file among the tracks, a directory with a blank in its name, one without tracks,
-// one that can't be searched, and one with more tracks than the list holds.
+// and one with more tracks than the list holds.
 void buildTree() {
     addTrack("/m", "a.mp3", 3000);
     addTrack("/m", "b.MP3", 2500);
@@ -42,8 +42,6 @@ void buildTree() {
     addTrack("/m/sub", "s.mp3", 1000);
     addTrack("/m/my music", "q.mp3", 1000);  // reached by a quoted answer only
     fake::addDirectory("/empty");
-    fake::addDirectory("/locked");
-    fake::makeUnsearchable("/locked");
     for (int k = 0; k < 60; ++k) addTrack("/big", "t" + std::to_string(100 + k) + ".mp3", 1500);
 }
 

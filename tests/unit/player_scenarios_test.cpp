@@ -102,7 +102,7 @@ TEST(PlayerScenarios, DeviceCallsAndOutputAsTyped) {
         fake::reset();
         addTracks("/my two", {"x.mp3", "y.mp3"}, s.seconds);
         addTracks("/m", s.tracks, s.seconds);
-        fake::type("/m\n");
+        fake::typeAt(0, "/m\n");
         for (const auto& [atMs, text] : s.typed) fake::typeAt(atMs, text + "\n");
         EXPECT_EQ(::runPlayer(), 1);
         EXPECT_EQ(deviceCalls(), s.calls);
