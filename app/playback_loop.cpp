@@ -1,5 +1,7 @@
 #include "app/playback_loop.h"
 
+#include <algorithm>
+
 #include "app/actions.h"
 #include "app/command_table.h"
 #include "app/next_track.h"
@@ -9,11 +11,15 @@
 
 namespace {
 
-// The track is over when its length, its finished pauses and one second have passed, and it is
-// not paused. The device's own end notice plays no part.
+// A file the device can't play has no length; it still holds its slot this long, so that a list
+// of such files does not race by.
+constexpr std::int64_t kShortestTrackMs = 1000;
+
+// The track is over once its whole length has played by the clock, and it is not paused. The
+// device's own end notice plays no part.
 bool trackOver(const TrackClock& clock) {
-    return !clock.pausedSince &&
-           clock.playedAt(platform::clockSeconds()) >= std::int64_t{clock.lengthSeconds} + 1;
+    return !clock.pausedSinceMs &&
+           clock.playedMsAt(platform::clockMs()) >= std::max(clock.lengthMs, kShortestTrackMs);
 }
 
 enum class TrackEnd { Playing, Over, Left, Quit };
@@ -54,8 +60,8 @@ void startTrack(PlayerState& state, int slot) {
     state.request = Request::None;
     openAndPlay(state.playingName(), 0);
     state.clock = TrackClock{};
-    state.clock.lengthSeconds = trackLengthSeconds();
-    state.clock.startTime = platform::clockSeconds();
+    state.clock.lengthMs = trackLengthMs();
+    state.clock.startMs = platform::clockMs();
     reprompt(state);
 }
 

@@ -8,8 +8,6 @@
 #include "library/track_list.h"
 
 constexpr int kPollIntervalMs = 200;
-constexpr std::int64_t kRestartAfterSeconds = 4;
-constexpr std::int64_t kSeekSeconds = 10;
 
 // The three modes the help screen shows as on or off.
 struct Modes {
@@ -28,17 +26,18 @@ enum class Request {
     NewDirectory,  // cd to a directory with tracks: go on in its list
 };
 
-// Where the playing track stands by the clock. Stamps are calendar seconds.
+// Where the playing track stands by the clock: milliseconds of the steady clock, which the
+// system's time setting never moves. What the user sees of it is whole seconds, rounded down.
 struct TrackClock {
-    std::int32_t lengthSeconds = 0;
-    std::int64_t startTime = 0;               // the reading that stands for position 0
-    std::optional<std::int64_t> pausedSince;  // the reading at which the pause under way began
-    std::int64_t pausedTotal = 0;             // seconds spent in finished pauses of this track
+    std::int64_t lengthMs = 0;
+    std::int64_t startMs = 0;                   // the reading that stands for position 0
+    std::optional<std::int64_t> pausedSinceMs;  // the reading at which the pause under way began
+    std::int64_t pausedTotalMs = 0;             // time spent in finished pauses of this track
 
-    // Seconds of the track heard by the clock at now: elapsed, less the finished pauses and the
-    // pause under way.
-    std::int64_t playedAt(std::int64_t now) const {
-        return now - startTime - pausedTotal - (pausedSince ? now - *pausedSince : 0);
+    // Milliseconds of the track heard by the clock at now: elapsed, less the finished pauses and
+    // the pause under way.
+    std::int64_t playedMsAt(std::int64_t now) const {
+        return now - startMs - pausedTotalMs - (pausedSinceMs ? now - *pausedSinceMs : 0);
     }
 };
 

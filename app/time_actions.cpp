@@ -9,23 +9,30 @@
 
 namespace {
 
+constexpr std::int64_t kSeekMs = 10'000;
 // The device takes a position in milliseconds as a 32-bit number; a time further on (some 24
 // days, past the end of any track) plays from there, and the track ends at the next check.
-constexpr std::int64_t kLatestPositionSeconds = std::numeric_limits<std::int32_t>::max() / 1000;
+constexpr std::int64_t kLatestPositionMs = std::numeric_limits<std::int32_t>::max();
 
-// Plays the track from position seconds and sets the clock to agree with it; ends any pause.
-void playFrom(PlayerState& state, std::int64_t position, std::int64_t now) {
-    position = std::min(position, kLatestPositionSeconds);
+// Plays the track from positionMs and sets the clock to agree with it; ends any pause.
+void playFrom(PlayerState& state, std::int64_t positionMs, std::int64_t now) {
+    positionMs = std::min(positionMs, kLatestPositionMs);
     closeDevice();
-    openAndPlay(state.playingName(), static_cast<std::int32_t>(position * 1000));
-    state.clock.startTime = now - position;
-    state.clock.pausedTotal = 0;
-    state.clock.pausedSince.reset();
+    openAndPlay(state.playingName(), static_cast<std::int32_t>(positionMs));
+    state.clock.startMs = now - positionMs;
+    state.clock.pausedTotalMs = 0;
+    state.clock.pausedSinceMs.reset();
+}
+
+// Whole seconds, rounded down, as the time line shows them.
+std::int32_t wholeSeconds(std::int64_t ms) {
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(ms / 1000, 0, std::numeric_limits<std::int32_t>::max()));
 }
 
 void printTimeLine(const PlayerState& state) {
-    auto played = static_cast<std::int32_t>(state.clock.playedAt(platform::clockSeconds()));
-    std::int32_t length = state.clock.lengthSeconds;
+    std::int32_t played = wholeSeconds(state.clock.playedMsAt(platform::clockMs()));
+    std::int32_t length = wholeSeconds(state.clock.lengthMs);
     printFormat("\n%d min %d sec / %d min %d sec\n", played / 60, played % 60, length / 60, length % 60);
     showTimeBar(played, length);
 }
@@ -39,17 +46,17 @@ Flow timeAction(PlayerState& state, std::string_view) {
 }
 
 Flow seekBackAction(PlayerState& state, std::string_view) {
-    std::int64_t now = platform::clockSeconds();
-    std::int64_t played = state.clock.playedAt(now);
-    if (played < kSeekSeconds) return Flow::Continue;  // too early in the track: ignored without a word
-    playFrom(state, played - kSeekSeconds, now);
+    std::int64_t now = platform::clockMs();
+    std::int64_t played = state.clock.playedMsAt(now);
+    if (played < kSeekMs) return Flow::Continue;  // too early in the track: ignored without a word
+    playFrom(state, played - kSeekMs, now);
     reprompt(state);
     return Flow::Continue;
 }
 
 Flow seekForwardAction(PlayerState& state, std::string_view) {
-    std::int64_t now = platform::clockSeconds();
-    playFrom(state, state.clock.playedAt(now) + kSeekSeconds, now);
+    std::int64_t now = platform::clockMs();
+    playFrom(state, state.clock.playedMsAt(now) + kSeekMs, now);
     reprompt(state);
     return Flow::Continue;
 }
@@ -65,7 +72,7 @@ Flow jumpAction(PlayerState& state, std::string_view) {
     // A time before the start plays from the start.
     std::int64_t position = std::max<std::int64_t>(0, *minutes * 60 + *seconds);
     // The clock is read after the answer, so the time spent typing does not count as played.
-    playFrom(state, position, platform::clockSeconds());
+    playFrom(state, position * 1000, platform::clockMs());
     reprompt(state);
     return Flow::Continue;
 }

@@ -16,10 +16,10 @@ Flow stopAction(PlayerState& state, std::string_view) {
 
 Flow resumeAction(PlayerState& state, std::string_view) {
     reprompt(state);
-    if (state.clock.pausedSince) {
+    if (state.clock.pausedSinceMs) {
         resumeDevice();
-        state.clock.pausedTotal += platform::clockSeconds() - *state.clock.pausedSince;
-        state.clock.pausedSince.reset();
+        state.clock.pausedTotalMs += platform::clockMs() - *state.clock.pausedSinceMs;
+        state.clock.pausedSinceMs.reset();
     }
     return Flow::Continue;
 }
@@ -28,13 +28,15 @@ Flow pauseAction(PlayerState& state, std::string_view) {
     reprompt(state);
     pauseDevice();
     // A second pause keeps the first one's start: the whole pause must move the track's end.
-    if (!state.clock.pausedSince) state.clock.pausedSince = platform::clockSeconds();
+    if (!state.clock.pausedSinceMs) state.clock.pausedSinceMs = platform::clockMs();
     return Flow::Continue;
 }
 
 Flow beforeAction(PlayerState& state, std::string_view) {
-    // Past the first seconds of a track, "before" starts it again instead of going back.
-    bool early = platform::clockSeconds() - state.clock.startTime <= kRestartAfterSeconds;
+    // Past the first seconds of a track (counted whole, as time shows them, pauses included),
+    // "before" starts it again instead of going back.
+    constexpr std::int64_t kGoesBackUpToSeconds = 4;
+    bool early = (platform::clockMs() - state.clock.startMs) / 1000 <= kGoesBackUpToSeconds;
     state.request = early ? Request::Previous : Request::Restart;
     return Flow::Continue;
 }

@@ -47,8 +47,8 @@ void pauseDevice() { backend::pause(openDevice); }
 
 void resumeDevice() { backend::resume(openDevice); }
 
-int trackLengthSeconds() {
+std::int64_t trackLengthMs() {
     std::uint32_t milliseconds = 0;
     if (!backend::lengthMs(openDevice, milliseconds)) return 0;
-    return static_cast<int>(milliseconds / 1000u);
+    return milliseconds;
 }

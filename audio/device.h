@@ -11,5 +11,5 @@ int openAndPlay(std::string_view trackName, std::int32_t fromMs);
 void closeDevice();
 void pauseDevice();
 void resumeDevice();
-// Length of the open file in whole seconds; 0 when the device can't tell.
-int trackLengthSeconds();
+// Length of the open file in milliseconds; 0 when the device can't tell.
+std::int64_t trackLengthMs();

@@ -8,76 +8,83 @@
 
 namespace {
 
-// Files of the given length in seconds in dir.
-void addTracks(const std::string& dir, const std::vector<std::string>& names, int seconds) {
+// Files of the given length in dir.
+void addTracks(const std::string& dir, const std::vector<std::string>& names, int lengthMs) {
     for (const std::string& name : names) {
         fake::addFile(dir + "/" + name);
-        fake::setLengthMs(name, static_cast<std::uint32_t>(seconds) * 1000u);
+        fake::setLengthMs(name, static_cast<std::uint32_t>(lengthMs));
     }
 }
 
 struct Scenario {
     const char* name;
     std::vector<std::string> tracks;  // in /m, all of one length
-    int seconds;
+    int lengthMs;
     std::vector<std::pair<std::int64_t, std::string>> typed;  // after "/m" at once
-    // Device calls: "ms name@second" for a play, "ms what" for pause, resume and close.
+    // Device calls: "ms name@second" for a play (with milliseconds when there are any), "ms what"
+    // for pause, resume and close.
     std::string calls;
     std::string shown;  // a piece of the output that must be there
 };
 
 // clang-format off
 const Scenario kScenarios[] = {
-    {"TracksWrapWithALineEndBeforeEachPrompt", {"a.mp3", "b.mp3", "c.mp3"}, 2, {{10'000, "exit"}},
-     "0 a.mp3@0, 3000 close, 3000 b.mp3@0, 6000 close, 6000 c.mp3@0, 9000 close, 9000 a.mp3@0",
+    {"TracksWrapWithALineEndBeforeEachPrompt", {"a.mp3", "b.mp3", "c.mp3"}, 2000, {{10'000, "exit"}},
+     "0 a.mp3@0, 2000 close, 2000 b.mp3@0, 4000 close, 4000 c.mp3@0, 6000 close, 6000 a.mp3@0, 8000 close, 8000 b.mp3@0",
      "2 | c\n\nQuavelin~ a~$ \nQuavelin~ b~$ \nQuavelin~ c~$ \nQuavelin~ a~$ "},
-    {"AlloopEndsAfterTheLastTrackWithALineEnd", {"a.mp3", "b.mp3", "c.mp3"}, 2, {{1000, "alloop"}, {60'000, "exit"}},
-     "0 a.mp3@0, 3000 close, 3000 b.mp3@0, 6000 close, 6000 c.mp3@0, 9000 close",
+    {"AlloopEndsAfterTheLastTrackWithALineEnd", {"a.mp3", "b.mp3", "c.mp3"}, 2000, {{1000, "alloop"}, {60'000, "exit"}},
+     "0 a.mp3@0, 2000 close, 2000 b.mp3@0, 4000 close, 4000 c.mp3@0, 6000 close",
      "Quavelin~ a~$ Quavelin~ a~$ \nQuavelin~ b~$ \nQuavelin~ c~$ \n"},
-    {"BeforeGoesBackEarlyAndRestartsLater", {"a.mp3", "b.mp3", "c.mp3"}, 60,
+    {"BeforeGoesBackEarlyAndRestartsLater", {"a.mp3", "b.mp3", "c.mp3"}, 60'000,
      {{3000, "b"}, {4000, "1"}, {15'000, "before"}, {16'000, "exit"}},
      "0 a.mp3@0, 3000 close, 3000 c.mp3@0, 4000 close, 4000 b.mp3@0, 15000 close, 15000 b.mp3@0", ""},
     // The word that ends the wait after a stop, long past the track's end, gets a whole interval.
-    {"StopSilencesTheTrackThenTheNextWordIsAwaited", {"a.mp3", "b.mp3"}, 5, {{1000, "stop"}, {8050, "xyz"}, {9000, "exit"}},
+    {"StopSilencesTheTrackThenTheNextWordIsAwaited", {"a.mp3", "b.mp3"}, 5000, {{1000, "stop"}, {8050, "xyz"}, {9000, "exit"}},
      "0 a.mp3@0, 1000 close, 8250 close, 8250 b.mp3@0", "Quavelin~ a~$ Quavelin~ a~$ \nQuavelin~ b~$ "},
-    {"ALineIsActedOnWhenTypedAndTheEndKeepsItsPace", {"a.mp3", "b.mp3"}, 3,
+    {"ALineIsActedOnWhenTypedAndTheEndKeepsItsPace", {"a.mp3", "b.mp3"}, 3000,
      {{1110, "p"}, {1350, "time"}, {1390, "r"}, {5000, "exit"}},
-     "0 a.mp3@0, 1110 pause, 1390 resume, 4000 close, 4000 b.mp3@0", ""},
-    {"ASecondPauseKeepsTheFirstOnesStart", {"a.mp3", "b.mp3"}, 10,
+     "0 a.mp3@0, 1110 pause, 1390 resume, 3400 close, 3400 b.mp3@0", ""},
+    {"ASecondPauseKeepsTheFirstOnesStart", {"a.mp3", "b.mp3"}, 10'000,
      {{2000, "pause"}, {7000, "p"}, {12'000, "rel"}, {22'000, "exit"}},
-     "0 a.mp3@0, 2000 pause, 7000 pause, 12000 resume, 21000 close, 21000 b.mp3@0", ""},
-    {"RelWhenNotPausedPrintsOnlyThePrompt", {"a.mp3"}, 10, {{400, "rel"}, {600, "exit"}}, "0 a.mp3@0",
+     "0 a.mp3@0, 2000 pause, 7000 pause, 12000 resume, 20000 close, 20000 b.mp3@0", ""},
+    {"RelWhenNotPausedPrintsOnlyThePrompt", {"a.mp3"}, 10'000, {{400, "rel"}, {600, "exit"}}, "0 a.mp3@0",
      "\nQuavelin~ a~$ Quavelin~ a~$ "},
+    // A pause, a seek and the end, all to the millisecond: the track ends at the first check after
+    // its whole length has played, and time shows whole seconds.
+    {"TheClockCountsMillisecondsAndATrackEndsOnceItsWholeLengthHasPlayed", {"a.mp3", "b.mp3"}, 15'450,
+     {{1000, "p"}, {1130, "r"}, {1700, "f"}, {2000, "time"}, {6000, "exit"}},
+     "0 a.mp3@0, 1000 pause, 1130 resume, 1700 close, 1700 a.mp3@11.570, 5600 close, 5600 b.mp3@0",
+     "\n0 min 11 sec / 0 min 15 sec\n"},
     {"ATrackOfLengthZeroEndsAfterOneSecondAndItsBarIsEmpty", {"a.mp3", "b.mp3"}, 0,
      {{500, "time"}, {1500, "exit"}}, "0 a.mp3@0, 1000 close, 1000 b.mp3@0",
      "\n0 min 0 sec / 0 min 0 sec\n" + std::string(30, '.') + "\n"},
     // Listed, since the list takes ".mp3" in any case, but only "mp3" and "MP3" open the device.
-    {"AMixedCaseExtensionIsListedButNeverPlays", {"a.Mp3", "b.mp3"}, 10, {{1500, "exit"}},
+    {"AMixedCaseExtensionIsListedButNeverPlays", {"a.Mp3", "b.mp3"}, 10'000, {{1500, "exit"}},
      "1000 close, 1000 b.mp3@0", "0 | a\n1 | b\n"},
-    {"ExitEndsAtOnceWithoutClosingTheDevice", {"a.mp3"}, 60, {{400, "exit next"}}, "0 a.mp3@0", ""},
+    {"ExitEndsAtOnceWithoutClosingTheDevice", {"a.mp3"}, 60'000, {{400, "exit next"}}, "0 a.mp3@0", ""},
     // The bar marks every thirtieth reached, the one it stands on (here the third) included.
-    {"SeekBackNeedsTenPlayedSeconds", {"a.mp3"}, 200, {{8000, "d"}, {30'000, "d"}, {30'400, "time"}, {31'000, "exit"}},
+    {"SeekBackNeedsTenPlayedSeconds", {"a.mp3"}, 200'000, {{8000, "d"}, {30'000, "d"}, {30'400, "time"}, {31'000, "exit"}},
      "0 a.mp3@0, 30000 close, 30000 a.mp3@20",
      "Quavelin~ a~$ Quavelin~ a~$ \n0 min 20 sec / 3 min 20 sec\n" + std::string(4, '>') + "....."},
-    {"SeeksCountFromThePlayedTimeAfterAPause", {"a.mp3"}, 200,
+    {"SeeksCountFromThePlayedTimeAfterAPause", {"a.mp3"}, 200'000,
      {{20'000, "pause"}, {30'000, "d"}, {35'000, "p"}, {40'000, "f"}, {41'000, "exit"}},
      "0 a.mp3@0, 20000 pause, 30000 close, 30000 a.mp3@10, 35000 pause, 40000 close, 40000 a.mp3@25", ""},
-    {"SeekForwardInTheLastSecondsEndsTheTrackAtTheNextCheck", {"a.mp3", "b.mp3"}, 15, {{8000, "f"}, {9000, "exit"}},
+    {"SeekForwardInTheLastSecondsEndsTheTrackAtTheNextCheck", {"a.mp3", "b.mp3"}, 15'000, {{8000, "f"}, {9000, "exit"}},
      "0 a.mp3@0, 8000 close, 8000 a.mp3@18, 8200 close, 8200 b.mp3@0", ""},
-    {"JumpCountsFromTheAnswerAndTakesNoNumberAsZero", {"a.mp3", "b.mp3"}, 200,
+    {"JumpCountsFromTheAnswerAndTakesNoNumberAsZero", {"a.mp3", "b.mp3"}, 200'000,
      {{10'000, "jump"}, {20'000, "1"}, {25'000, "90"}, {60'000, "jump abc 12x"}, {250'000, "exit"}},
-     "0 a.mp3@0, 25000 close, 25000 a.mp3@150, 60000 close, 60000 a.mp3@12, 249000 close, 249000 b.mp3@0",
+     "0 a.mp3@0, 25000 close, 25000 a.mp3@150, 60000 close, 60000 a.mp3@12, 248000 close, 248000 b.mp3@0",
      "移動先時間指定 分単位 ~$ 移動先時間指定 秒単位 ~$ Quavelin~ a~$ "},
     // The device's position is 32-bit milliseconds: a jump past that plays from its end, and ends.
-    {"AJumpPastAnyEndPlaysFromTheLatestPositionAndTheTrackEnds", {"a.mp3", "b.mp3"}, 200,
-     {{1000, "jump 40000 0"}, {2000, "exit"}}, "0 a.mp3@0, 1000 close, 1000 a.mp3@2147483, 1200 close, 1200 b.mp3@0", ""},
-    {"TimeStandsStillInAPauseAndAJumpBeforeTheStartPlaysFromIt", {"a.mp3"}, 200,
+    {"AJumpPastAnyEndPlaysFromTheLatestPositionAndTheTrackEnds", {"a.mp3", "b.mp3"}, 200'000,
+     {{1000, "jump 40000 0"}, {2000, "exit"}}, "0 a.mp3@0, 1000 close, 1000 a.mp3@2147483.647, 1200 close, 1200 b.mp3@0", ""},
+    {"TimeStandsStillInAPauseAndAJumpBeforeTheStartPlaysFromIt", {"a.mp3"}, 200'000,
      {{75'000, "p"}, {95'000, "time"}, {100'000, "jump -1 -5 time"}, {101'000, "exit"}},
      "0 a.mp3@0, 75000 pause, 100000 close, 100000 a.mp3@0",
      "Quavelin~ a~$ \n1 min 15 sec / 3 min 20 sec\n" + std::string(12, '>') + std::string(18, '.') + "\n"},
     // Unquoted, a blank ends the answer ("/my" fails, "two" is a word at the prompt); a quote holds
     // blanks up to the closing one or the end of the line.
-    {"ChangeDirectoryFailsQuietlyOrGoesOnInTheNewListAndQuotesHoldBlanks", {"0.mp3", "1.mp3", "2.mp3"}, 100,
+    {"ChangeDirectoryFailsQuietlyOrGoesOnInTheNewListAndQuotesHoldBlanks", {"0.mp3", "1.mp3", "2.mp3"}, 100'000,
      {{400, "1"}, {1000, "cd /my two"}, {2000, "cd \"/my two"}, {3000, "cd \"/m\" 2"}, {4000, "exit"}},
      "0 0.mp3@0, 400 close, 400 1.mp3@0, 2000 close, 2000 x.mp3@0, "
      "3000 close, 3000 1.mp3@0, 3000 close, 3000 2.mp3@0",
@@ -91,7 +98,12 @@ std::string deviceCalls() {
     for (const fake::DeviceCall& call : fake::deviceCalls()) {
         if (call.what == "open" || call.what == "length") continue;
         log += (log.empty() ? "" : ", ") + std::to_string(call.atMs) + " ";
-        log += call.what == "play" ? call.name + "@" + std::to_string(call.fromMs / 1000) : call.what;
+        if (call.what != "play") {
+            log += call.what;
+            continue;
+        }
+        log += call.name + "@" + std::to_string(call.fromMs / 1000);
+        if (std::uint32_t ms = call.fromMs % 1000; ms != 0) log += "." + std::to_string(1000 + ms).substr(1);
     }
     return log;
 }
@@ -100,8 +112,8 @@ TEST(PlayerScenarios, DeviceCallsAndOutputAsTyped) {
     for (const Scenario& s : kScenarios) {
         SCOPED_TRACE(s.name);
         fake::reset();
-        addTracks("/my two", {"x.mp3", "y.mp3"}, s.seconds);
-        addTracks("/m", s.tracks, s.seconds);
+        addTracks("/my two", {"x.mp3", "y.mp3"}, s.lengthMs);
+        addTracks("/m", s.tracks, s.lengthMs);
         fake::typeAt(0, "/m\n");
         for (const auto& [atMs, text] : s.typed) fake::typeAt(atMs, text + "\n");
         EXPECT_EQ(::runPlayer(), 1);
