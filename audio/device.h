@@ -4,9 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
-// Opens trackName as the format its extension names ("mp3"/"MP3": MPEG audio, "wav"/"WAV": wave)
-// and plays it from fromMs. Returns 1, sending nothing, for any other extension; otherwise 0,
-// whatever the device made of it.
+// Opens trackName when its extension is "mp3" or "MP3" and plays it from fromMs. Returns 1,
+// sending nothing, for any other extension; otherwise 0, whatever the device made of it.
 int openAndPlay(std::string_view trackName, std::int32_t fromMs);
 void closeDevice();
 void pauseDevice();

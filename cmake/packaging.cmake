@@ -46,7 +46,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The dependencies are the shared libraries the binary and the sound modules actually link (libpulse,
-# SDL2, libmpg123, libsndfile and libsamplerate come in through the modules), as dpkg-shlibdeps finds
+# SDL2, libmpg123 and libsoxr come in through the modules), as dpkg-shlibdeps finds
 # them (it comes with dpkg-dev; scripts/packages.txt, group package).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 

@@ -9,14 +9,16 @@
 #include <cstdlib>
 #include <string>
 
-#include "audio/backend.h"
+#include "audio/sound_service.h"
 #include "platform/windows/wide_text.h"
 
-namespace backend {
 namespace {
 
-MCIERROR send(DeviceId id, UINT command, DWORD_PTR flags, void* block) {
-    return mciSendCommandW(static_cast<MCIDEVICEID>(id), command, flags, reinterpret_cast<DWORD_PTR>(block));
+// The open device; 0, which names no device, while none is open.
+MCIDEVICEID openDevice = 0;
+
+MCIERROR send(UINT command, DWORD_PTR flags, void* block) {
+    return mciSendCommandW(openDevice, command, flags, reinterpret_cast<DWORD_PTR>(block));
 }
 
 // The player ends through exit without closing the device, and the sound is to end with the
@@ -29,9 +31,6 @@ void closeAllOnExitOnce() {
     (void)registered;
 }
 
-// MCI's device type for each kind of file.
-const wchar_t* deviceTypeOf(Format format) { return format == Format::Wave ? L"waveaudio" : L"MPEGVideo"; }
-
 // The console's own window, to which a play addresses its completion notice. Nothing reads the
 // notice (the player decides by the clock when a track is over), but MCI is told where it goes.
 HWND consoleWindow() {
@@ -39,42 +38,46 @@ HWND consoleWindow() {
     return window;
 }
 
-}  // namespace
-
-// fileName is UTF-8, as every name inside the player.
-DeviceId open(Format format, const char* fileName) {
+// fileName is UTF-8, as every name inside the player. MP3 files play on MCI's MPEGVideo device.
+int open(const char* fileName) {
     closeAllOnExitOnce();
     const std::wstring element = platform::detail::wideFromUtf8(fileName);
-    // Zeroed, so that an open that fails leaves device 0, which names no device.
+    // Zeroed, so that an open that fails leaves device 0.
     MCI_OPEN_PARMSW OpenParms{};
-    OpenParms.lpstrDeviceType = deviceTypeOf(format);
+    OpenParms.lpstrDeviceType = L"MPEGVideo";
     OpenParms.lpstrElementName = element.c_str();
-    // The device argument is that of the closed device, 0: every open follows a close.
-    send(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT, &OpenParms);
-    return OpenParms.wDeviceID;
+    // Sent to device 0, the closed device: every open follows a close.
+    send(MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT, &OpenParms);
+    openDevice = OpenParms.wDeviceID;
+    return openDevice != 0 ? 1 : 0;
 }
 
-void play(DeviceId id, std::uint32_t fromMs) {
+void play(std::uint32_t fromMs) {
     MCI_PLAY_PARMS PlayParms{};
     PlayParms.dwCallback = reinterpret_cast<DWORD_PTR>(consoleWindow());
     PlayParms.dwFrom = fromMs;
-    send(id, MCI_PLAY, MCI_NOTIFY | MCI_FROM, &PlayParms);
+    send(MCI_PLAY, MCI_NOTIFY | MCI_FROM, &PlayParms);
 }
 
-void pause(DeviceId id) { send(id, MCI_PAUSE, 0, nullptr); }
+void pause() { send(MCI_PAUSE, 0, nullptr); }
 
-void resume(DeviceId id) { send(id, MCI_RESUME, 0, nullptr); }
+void resume() { send(MCI_RESUME, 0, nullptr); }
 
-void close(DeviceId id) { send(id, MCI_CLOSE, 0, nullptr); }
+void close() {
+    send(MCI_CLOSE, 0, nullptr);
+    openDevice = 0;
+}
 
-// A failed query (nothing open) leaves dwReturn unwritten; the track is then taken as 0 seconds
-// long, so one that can't play ends after a second instead of stalling.
-bool lengthMs(DeviceId id, std::uint32_t& milliseconds) {
+// A failed query (nothing open) leaves dwReturn unwritten; the track then has no length.
+std::uint32_t lengthMs() {
     MCI_STATUS_PARMS status{};
     status.dwItem = MCI_STATUS_LENGTH;
-    if (send(id, MCI_STATUS, MCI_STATUS_ITEM, &status) != 0) return false;
-    milliseconds = static_cast<std::uint32_t>(status.dwReturn);
-    return true;
+    if (send(MCI_STATUS, MCI_STATUS_ITEM, &status) != 0) return 0;
+    return static_cast<std::uint32_t>(status.dwReturn);
 }
 
-}  // namespace backend
+constexpr SoundService kMci{open, play, pause, resume, close, lengthMs};
+
+}  // namespace
+
+const SoundService& soundService() { return kMci; }

@@ -1,4 +1,4 @@
-// A file being decoded to the output format (see output_format.h): each decoder converts its
+// A file being decoded to the output format (see output_format.h): the decoder converts its
 // file's rate and channels itself, following any change of format inside the file.
 #pragma once
 
@@ -13,9 +13,8 @@ namespace sound {
 class Decoder {
 public:
     virtual ~Decoder() = default;
-    // Every frame that can be decoded, in output frames: each part of the file counted at its
-    // own rate.
-    virtual std::int64_t lengthFrames() const = 0;
+    // The length of the file's sound: each part's own samples at its own rate, in milliseconds.
+    virtual std::int64_t lengthMs() const = 0;
     // Moves to the output frame that lies at that time in the file; false when the decoder can't.
     virtual bool seek(std::int64_t frame) = 0;
     // Decodes up to frames output frames into out; 0 at the end of the file or on an error that
@@ -25,7 +24,5 @@ public:
 
 // MPEG audio through libmpg123. Null when the file holds no decodable audio.
 std::unique_ptr<Decoder> openMpegFile(TrackFile file);
-// RIFF WAVE through libsndfile. Null when the file holds no decodable audio.
-std::unique_ptr<Decoder> openWaveFile(TrackFile file);
 
 }  // namespace sound

@@ -1,4 +1,4 @@
-// The player's side of the sound service: the SDL2, libmpg123 and libsndfile backend lives in a
+// The player's side of the sound service: the libmpg123, libsoxr, libpulse and SDL2 service lives in a
 // module of its own (quavelin-sound.so), loaded on a thread that starts with the process. Linked
 // directly, those libraries and the fifty more that Debian's SDL2 brings would all load before
 // main, and the first prompt would wait for them; loaded here, they load while it is shown. The
@@ -14,15 +14,13 @@
 #include <string>
 #include <thread>
 
-#include "audio/backend.h"
-#include "audio/posix/module_interface.h"
+#include "audio/posix/service.h"
 
-namespace backend {
 namespace {
 
-// Plain values only (the process may end while the loading thread still runs): the entry points,
-// all null when the module could not be loaded, published by `loaded` turning true.
-QuavelinSound module{};
+// Plain values only (the process may end while the loading thread still runs): the module's
+// table, null when it could not be loaded, published by `loaded` turning true.
+const SoundService* module = nullptr;
 std::atomic<bool> loaded{false};
 std::array<char, 512> failure{};  // why the module could not be loaded; read once loaded is true
 
@@ -51,9 +49,9 @@ std::string binaryDirectory() {
 void load() {
     std::string directory = binaryDirectory();
     void* handle = nullptr;
-    setFailure(std::string(sound_module::kFileName) + " not found");
+    setFailure(std::string(sound::kModuleFileName) + " not found");
     for (const char* place : {"", QUAVELIN_SOUND_MODULE_FROM_BINARY}) {
-        std::string path = directory + place + sound_module::kFileName;
+        std::string path = directory + place + sound::kModuleFileName;
         if (directory.empty() || ::access(path.c_str(), F_OK) != 0) continue;
         handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (handle != nullptr) break;
@@ -61,10 +59,10 @@ void load() {
         setFailure(reason != nullptr ? reason : path + " could not be loaded");
     }
     if (handle != nullptr) {
-        if (auto entry = reinterpret_cast<QuavelinSoundEntry>(::dlsym(handle, sound_module::kEntry)))
-            entry(&module);
+        if (auto entry = reinterpret_cast<QuavelinSoundEntry>(::dlsym(handle, sound::kModuleEntry)))
+            module = entry();
         else
-            setFailure(std::string(sound_module::kFileName) + " lacks its entry point");
+            setFailure(std::string(sound::kModuleFileName) + " lacks its entry point");
     }
     loaded.store(true, std::memory_order_release);
     loaded.notify_all();
@@ -80,44 +78,15 @@ void load() {
     return true;
 }();
 
-// The module once loaded; null when it could not be, which is said once on standard error.
-const QuavelinSound* sound() {
-    loaded.wait(false, std::memory_order_acquire);
-    if (module.open != nullptr) return &module;
-    static bool told = false;
-    if (!told) {
-        told = true;
-        std::fprintf(stderr, "quavelin: no sound (%s); tracks play silently.\n", failure.data());
-    }
-    return nullptr;
-}
+// Without the module: nothing opens, and the player keeps its time in silence.
+constexpr SoundService kSilent{[](const char*) { return 0; },  [](std::uint32_t) {}, [] {}, [] {}, [] {},
+                               [] { return std::uint32_t{0}; }};
 
 }  // namespace
 
-DeviceId open(Format format, const char* fileName) {
-    const QuavelinSound* m = sound();
-    return m != nullptr ? m->open(static_cast<int>(format), fileName) : 0;
+const SoundService& soundService() {
+    loaded.wait(false, std::memory_order_acquire);
+    if (module != nullptr) return *module;
+    std::fprintf(stderr, "quavelin: no sound (%s); tracks play silently.\n", failure.data());
+    return kSilent;
 }
-
-void play(DeviceId id, std::uint32_t fromMs) {
-    if (const QuavelinSound* m = sound()) m->play(id, fromMs);
-}
-
-void pause(DeviceId id) {
-    if (const QuavelinSound* m = sound()) m->pause(id);
-}
-
-void resume(DeviceId id) {
-    if (const QuavelinSound* m = sound()) m->resume(id);
-}
-
-void close(DeviceId id) {
-    if (const QuavelinSound* m = sound()) m->close(id);
-}
-
-bool lengthMs(DeviceId id, std::uint32_t& milliseconds) {
-    const QuavelinSound* m = sound();
-    return m != nullptr && m->lengthMs(id, &milliseconds) != 0;
-}
-
-}  // namespace backend

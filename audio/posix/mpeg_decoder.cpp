@@ -1,5 +1,6 @@
-// MPEG audio files through libmpg123, which also converts to the output format: it resamples and
-// upmixes each frame at the frame's own rate, so a file whose format changes midway plays right.
+// MPEG audio files through libmpg123, decoded at each frame's own rate and channel count and
+// brought to the output format by the rate converter, so that a file whose format changes midway
+// plays right.
 #include <mpg123.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include "audio/posix/decoder.h"
 #include "audio/posix/mpeg_header.h"
 #include "audio/posix/output_format.h"
+#include "audio/posix/rate_converter.h"
 
 namespace sound {
 namespace {
@@ -56,18 +58,36 @@ struct RatePart {
     int samplesPerFrame;
 };
 
-std::int64_t toOutputFrames(std::int64_t samples, long rate) { return samples * kRate / rate; }
+// Native frames decoded at a time: a few MPEG frames' worth.
+constexpr std::size_t kNativeFrames = 4096;
 
 class MpegDecoder final : public Decoder {
 public:
-    MpegDecoder(File file, Handle handle, std::int64_t length, std::vector<RatePart> parts)
-        : file_(std::move(file)), handle_(std::move(handle)), length_(length), parts_(std::move(parts)) {}
+    // rate and channels are the first frame's: libmpg123 tells a format once, and the open
+    // already asked for it.
+    MpegDecoder(File file, Handle handle, std::int64_t lengthMs, long rate, int channels,
+                std::vector<RatePart> parts)
+        : file_(std::move(file)),
+          handle_(std::move(handle)),
+          lengthMs_(lengthMs),
+          rate_(rate),
+          parts_(std::move(parts)),
+          native_(kNativeFrames * kChannels),
+          channels_(channels) {}
 
-    std::int64_t lengthFrames() const override { return length_; }
+    // False when no converter can be made for the first frame's format.
+    bool ready() { return converter_.setFormat(rate_, channels_, converted_); }
+
+    std::int64_t lengthMs() const override { return lengthMs_; }
 
     bool seek(std::int64_t frame) override {
         skip_ = 0;
-        if (parts_.empty()) return mpg123_seek(handle_.get(), static_cast<off_t>(frame), SEEK_SET) >= 0;
+        converted_.clear();
+        served_ = 0;
+        converter_.clear();
+        ended_ = false;
+        if (parts_.empty())
+            return mpg123_seek(handle_.get(), static_cast<off_t>(frame * rate_ / kRate), SEEK_SET) >= 0;
         auto part = std::prev(
             std::upper_bound(parts_.begin(), parts_.end(), frame,
                              [](std::int64_t f, const RatePart& p) { return f < p.firstOutputFrame; }));
@@ -75,34 +95,74 @@ public:
         std::int64_t whole = samples / part->samplesPerFrame;
         if (mpg123_seek_frame(handle_.get(), part->firstFrame + static_cast<off_t>(whole), SEEK_SET) < 0)
             return false;
-        skip_ = frame - part->firstOutputFrame - toOutputFrames(whole * part->samplesPerFrame, part->rate);
+        skip_ = samples - whole * part->samplesPerFrame;
         return true;
     }
 
     std::size_t read(float* out, std::size_t frames) override {
-        for (;;) {
-            std::size_t bytes = 0;
-            int result = mpg123_read(handle_.get(), out, frames * kBytesPerFrame, &bytes);
-            // A format change in mid-stream keeps the forced output; only errors end the file.
-            if (result != MPG123_OK && result != MPG123_NEW_FORMAT && result != MPG123_DONE) return 0;
-            std::size_t got = bytes / kBytesPerFrame;
-            if (got == 0 && result == MPG123_NEW_FORMAT) continue;  // said before the new frames come
-            if (skip_ == 0 || got == 0) return got;
-            // The rest of a seek inside a frame: dropped, and what follows moved to the front.
-            auto dropped =
-                static_cast<std::size_t>(std::min<std::int64_t>(skip_, static_cast<std::int64_t>(got)));
-            skip_ -= static_cast<std::int64_t>(dropped);
-            std::copy(out + dropped * kChannels, out + got * kChannels, out);
-            if (got > dropped) return got - dropped;
+        std::size_t written = 0;
+        while (written < frames) {
+            if (served_ == converted_.size()) {
+                converted_.clear();
+                served_ = 0;
+                if (!convertMore()) break;
+                continue;
+            }
+            std::size_t n = std::min(frames - written, (converted_.size() - served_) / kChannels);
+            std::copy_n(converted_.begin() + static_cast<std::ptrdiff_t>(served_), n * kChannels,
+                        out + written * kChannels);
+            served_ += n * kChannels;
+            written += n;
         }
+        return written;
     }
 
 private:
+    // Decodes the next stretch of the file into converted_; false at its end.
+    bool convertMore() {
+        while (!ended_ && converted_.empty()) {
+            std::size_t bytes = 0;
+            int result = mpg123_read(handle_.get(), native_.data(), native_.size() * sizeof(float), &bytes);
+            if (result != MPG123_OK && result != MPG123_NEW_FORMAT) {
+                // The end of the file, or an error that stops decoding: what the converter holds
+                // is the last of the sound.
+                converter_.drain(converted_);
+                ended_ = true;
+            }
+            // What comes with a format change is still in the format before it.
+            auto got = bytes / (sizeof(float) * static_cast<std::size_t>(channels_));
+            auto dropped = std::min<std::size_t>(static_cast<std::size_t>(skip_), got);  // a seek's rest
+            skip_ -= static_cast<std::int64_t>(dropped);
+            if (got > dropped)
+                converter_.convert(native_.data() + dropped * static_cast<std::size_t>(channels_),
+                                   got - dropped, converted_);
+            if (result == MPG123_NEW_FORMAT && !takeFormat()) {
+                converted_.clear();
+                ended_ = true;
+            }
+        }
+        return !converted_.empty();
+    }
+
+    bool takeFormat() {
+        long rate = 0;
+        int encoding = 0;
+        if (mpg123_getformat(handle_.get(), &rate, &channels_, &encoding) != MPG123_OK) return false;
+        return converter_.setFormat(rate, channels_, converted_);
+    }
+
     File file_;  // outlives the decoder handle, which reads from it
     Handle handle_;
-    std::int64_t length_;
+    std::int64_t lengthMs_;
+    long rate_;                    // the first frame's, which is every frame's while parts_ is empty
     std::vector<RatePart> parts_;  // empty while the whole file has one rate
-    std::int64_t skip_ = 0;        // output frames still to drop after a seek
+    std::int64_t skip_ = 0;        // native frames still to drop after a seek
+    std::vector<float> native_;    // as decoded
+    int channels_ = 2;             // of what is decoded now
+    RateConverter converter_;
+    std::vector<float> converted_;  // in the output format, from served_ on still to be read
+    std::size_t served_ = 0;
+    bool ended_ = false;
 };
 
 Handle newQuietHandle() {
@@ -114,20 +174,29 @@ Handle newQuietHandle() {
     mpg123_handle* h = handle.get();
     // Quiet: nothing from the decoder may reach the console. Gapless: the encoder's padding is
     // not part of the track, so lengths and positions are those of the music.
-    if (mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0) != MPG123_OK) return nullptr;
+    // ID3v2 tags are skipped unread: the player uses none, and a tag may be hundreds of megabytes.
+    if (mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS | MPG123_SKIP_ID3V2, 0.0) !=
+        MPG123_OK)
+        return nullptr;
     if (mpg123_param(h, MPG123_PREFRAMES, kFramesBeforeSeekTarget, 0.0) != MPG123_OK) return nullptr;
     if (mpg123_replace_reader_handle(h, readFile, seekFile, nullptr) != MPG123_OK) return nullptr;
-    // The output format and nothing else: libmpg123 converts every frame to it.
+    // Float samples at every rate the decoder knows, as the frames have them: converting is the
+    // rate converter's job, since libmpg123's own drops and repeats samples.
     mpg123_format_none(h);
-    if (mpg123_format(h, kRate, MPG123_STEREO, MPG123_ENC_FLOAT_32) != MPG123_OK) return nullptr;
+    const long* rates = nullptr;
+    std::size_t count = 0;
+    mpg123_rates(&rates, &count);
+    for (std::size_t k = 0; k < count; ++k)
+        if (mpg123_format(h, rates[k], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32) != MPG123_OK)
+            return nullptr;
     return handle;
 }
 
 // Whether an info frame (Xing or Info) near the start of the file counts more frames than its
-// size could hold: no MPEG audio frame is shorter than this many bytes. Converting, libmpg123
-// counts the claimed frames' output one by one, which for billions of frames holds the open for a
-// minute. The tag is looked for in the bytes themselves, past an ID3v2 tag and as far as the
-// decoder's own search for a first frame reaches, so that a damaged first frame can't hide it.
+// size could hold: no MPEG audio frame is shorter than this many bytes. libmpg123 would take the
+// claim as the length, and may count the claimed frames' output one by one, which for billions of
+// frames holds the open for a minute. The tag is looked for in the bytes themselves, past an ID3v2 tag and as
+// far as the decoder's own search for a first frame reaches, so that a damaged first frame can't hide it.
 bool claimsMoreFramesThanFit(std::FILE* file, off_t fileSize) {
     constexpr off_t kShortestFrameBytes = 16;
     constexpr std::size_t kSearched = 8192;
@@ -172,11 +241,8 @@ bool hasOneRate(mpg123_handle* h, int fd) {
 }
 
 // Every frame's rate, read frame by frame from the file's start (headers only, nothing decoded),
-// as runs of one rate, with frames numbered as libmpg123 seeks to them. Read through a handle of
-// its own that keeps each frame's rate: one converting to the output counts, at every change of
-// rate, the output of all frames before it, and a gigabyte with thousands of changes would take
-// many minutes.
-std::vector<RatePart> rateParts(std::FILE* file, long flags, std::int64_t& length) {
+// as runs of one rate, with frames numbered as libmpg123 seeks to them; lengthMs is their sum.
+std::vector<RatePart> rateParts(std::FILE* file, long flags, std::int64_t& lengthMs) {
     Handle probe(mpg123_new(nullptr, nullptr));
     if (!probe || mpg123_param(probe.get(), MPG123_ADD_FLAGS, flags, 0.0) != MPG123_OK ||
         mpg123_replace_reader_handle(probe.get(), readFile, seekFile, nullptr) != MPG123_OK ||
@@ -185,11 +251,14 @@ std::vector<RatePart> rateParts(std::FILE* file, long flags, std::int64_t& lengt
     mpg123_handle* h = probe.get();
     std::vector<RatePart> parts;
     off_t last = 0;
-    auto partLength = [&] {
+    std::int64_t outputFrames = 0;
+    lengthMs = 0;
+    auto endPart = [&] {
         const RatePart& p = parts.back();
-        return toOutputFrames((last + 1 - p.firstFrame) * p.samplesPerFrame, p.rate);
+        std::int64_t samples = (last + 1 - p.firstFrame) * p.samplesPerFrame;
+        outputFrames += samples * kRate / p.rate;
+        lengthMs += samples * 1000 / p.rate;
     };
-    length = 0;
     for (;;) {
         int result = mpg123_framebyframe_next(h);
         if (result != MPG123_OK && result != MPG123_NEW_FORMAT) break;
@@ -198,12 +267,12 @@ std::vector<RatePart> rateParts(std::FILE* file, long flags, std::int64_t& lengt
         off_t frame = mpg123_tellframe(h);
         int samples = mpegSamplesPerFrame(info.version, info.layer);
         if (parts.empty() || parts.back().rate != info.rate || parts.back().samplesPerFrame != samples) {
-            if (!parts.empty()) length += partLength();
-            parts.push_back({parts.empty() ? 0 : frame, length, info.rate, samples});
+            if (!parts.empty()) endPart();
+            parts.push_back({parts.empty() ? 0 : frame, outputFrames, info.rate, samples});
         }
         last = frame;
     }
-    if (!parts.empty()) length += partLength();
+    if (!parts.empty()) endPart();
     return parts;
 }
 
@@ -225,7 +294,11 @@ std::unique_ptr<Decoder> openMpegFile(TrackFile trackFile) {
     // A scan through every frame makes the length exact where headers can only estimate it (VBR
     // without a Xing header, a cut-off file) and builds the index for sample-exact seeks.
     if (mpg123_scan(h) != MPG123_OK) return nullptr;
-    std::int64_t length = mpg123_length(h);
+    long rate = 0;
+    int channels = 0;
+    int encoding = 0;
+    if (mpg123_getformat(h, &rate, &channels, &encoding) != MPG123_OK || rate <= 0) return nullptr;
+    std::int64_t lengthMs = std::int64_t{mpg123_length(h)} * 1000 / rate;
     std::vector<RatePart> parts;
     if (!hasOneRate(h, fd)) {
         // The file is read once more from its start, then opened again with the index kept.
@@ -239,14 +312,17 @@ std::unique_ptr<Decoder> openMpegFile(TrackFile trackFile) {
         if (mpg123_getparam(h, MPG123_FLAGS, &flags, &ignored) != MPG123_OK) return nullptr;
         mpg123_close(h);
         if (fseeko(file.get(), 0, SEEK_SET) != 0) return nullptr;
-        parts = rateParts(file.get(), flags, length);
+        parts = rateParts(file.get(), flags, lengthMs);
         if (fseeko(file.get(), 0, SEEK_SET) != 0 || mpg123_open_handle(h, file.get()) != MPG123_OK ||
             mpg123_set_index(h, index.data(), step, index.size()) != MPG123_OK)
             return nullptr;
         if (parts.size() < 2) parts.clear();
     }
-    if (length <= 0) return nullptr;
-    return std::make_unique<MpegDecoder>(std::move(file), std::move(handle), length, std::move(parts));
+    if (lengthMs <= 0) return nullptr;
+    auto decoder = std::make_unique<MpegDecoder>(std::move(file), std::move(handle), lengthMs, rate, channels,
+                                                 std::move(parts));
+    if (!decoder->ready()) return nullptr;
+    return decoder;
 }
 
 }  // namespace sound

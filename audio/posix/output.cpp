@@ -1,9 +1,11 @@
 #include "audio/posix/output.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
+#include "audio/posix/output_format.h"
 #include "audio/posix/pulse_sink.h"
 #include "audio/posix/sink.h"
 
@@ -15,12 +17,24 @@ namespace {
 QuavelinSink sink{};
 bool openTried = false;
 Track* playing = nullptr;  // read by the sink's thread, under its lock
+// The fade-out of the sound that played before the last change, rendered before anything else.
+std::array<float, static_cast<std::size_t>(kFadeFrames) * kChannels> fadeOut{};
+std::int64_t fadeOutLeft = 0;    // frames of it still to render, at its end
+std::int64_t fadeOutServed = 0;  // frames of it rendered
+std::int64_t afterFadeOut = 0;   // frames rendered after it
 
-void renderPlaying(std::uint8_t* out, int bytes) {
+void renderPlaying(float* out, std::size_t frames) {
+    auto fromFade = static_cast<std::size_t>(std::min(static_cast<std::int64_t>(frames), fadeOutLeft));
+    std::copy_n(fadeOut.end() - fadeOutLeft * kChannels, fromFade * kChannels, out);
+    fadeOutLeft -= static_cast<std::int64_t>(fromFade);
+    fadeOutServed += static_cast<std::int64_t>(fromFade);
+    afterFadeOut += static_cast<std::int64_t>(frames - fromFade);
+    out += fromFade * kChannels;
+    frames -= fromFade;
     if (playing != nullptr)
-        playing->render(out, bytes);
+        playing->render(out, frames);
     else
-        std::memset(out, 0, static_cast<std::size_t>(bytes));
+        std::fill(out, out + frames * kChannels, 0.0F);
 }
 
 // SDL_AUDIODRIVER asks for SDL by naming one of its drivers (the tests' dummy and disk outputs).
@@ -51,29 +65,48 @@ public:
     SinkLock& operator=(const SinkLock&) = delete;
 };
 
+// The sound that plays is interrupted: it is stopped where it is heard, and its next few
+// milliseconds, faded out, are what the sink plays first from now on. A fade-out not yet heard
+// whole (a seek is a close and a play at once) is played on instead: the sound was already going.
+void fadeOutPlaying() {
+    std::int64_t unheard = sink.takeBack();
+    // Of what the sink dropped, the newest came after the fade-out, and before that its own end.
+    std::int64_t fadeOutDropped = std::clamp<std::int64_t>(unheard - afterFadeOut, 0, fadeOutServed);
+    fadeOutLeft += fadeOutDropped;
+    fadeOutServed -= fadeOutDropped;
+    if (fadeOutLeft > 0 || playing == nullptr || playing->paused()) return;
+    playing->takeBack(unheard);
+    playing->renderFadeOut(fadeOut.data());
+    fadeOutLeft = kFadeFrames;
+    fadeOutServed = afterFadeOut = 0;
+}
+
 }  // namespace
 
 void play(Track& track, std::uint32_t fromMs) {
     if (!ensureOpen()) return;
     SinkLock lock;
+    fadeOutPlaying();
     track.startAt(fromMs);
     playing = &track;
-    sink.restart();
+    sink.start();
 }
 
 void setPaused(Track& track, bool paused) {
     if (sink.lock == nullptr) return;
     SinkLock lock;
+    if (playing == &track) fadeOutPlaying();
     track.setPaused(paused);
-    if (playing == &track) sink.setPaused(paused ? 1 : 0);
+    if (playing == &track) sink.start();
 }
 
 void forget(Track& track) {
     if (sink.lock == nullptr) return;
     SinkLock lock;
     if (playing != &track) return;
+    fadeOutPlaying();
     playing = nullptr;
-    sink.halt();
+    sink.start();
 }
 
 }  // namespace sound

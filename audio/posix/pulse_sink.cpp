@@ -39,14 +39,15 @@ void write(std::size_t bytes) {
             pa_stream_cancel_write(stream);
             return;
         }
-        renderFrames(static_cast<std::uint8_t*>(data), static_cast<int>(size));
+        // The stream's buffers are float-aligned: frames are rendered into them directly.
+        renderFrames(static_cast<float*>(data), size / kBytesPerFrame);
         if (pa_stream_write(stream, data, size, nullptr, 0, PA_SEEK_RELATIVE) != 0) return;
         bytes -= size;
     }
 }
 
 // While corked the server asks for nothing new; a request still on its way is left for the
-// refill that comes with the uncork, so that no silence is queued behind a pause.
+// refill that comes with the uncork.
 void onWritable(pa_stream* s, std::size_t bytes, void*) {
     if (pa_stream_is_corked(s) == 0) write(bytes);
 }
@@ -54,40 +55,59 @@ void onWritable(pa_stream* s, std::size_t bytes, void*) {
 void onStateChange(void*) { pa_threaded_mainloop_signal(loop, 0); }
 void onContextState(pa_context*, void* userdata) { onStateChange(userdata); }
 void onStreamState(pa_stream*, void* userdata) { onStateChange(userdata); }
+void onDone(pa_stream*, int, void* userdata) { onStateChange(userdata); }
+void onDeadline(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* passed) {
+    *static_cast<bool*>(passed) = true;
+    pa_threaded_mainloop_signal(loop, 0);
+}
+
+// Waits, locked, until ready() holds or failed() does, or a while has passed: the server may
+// stop answering, and the player never waits on it for long.
+template <typename Ready, typename Failed>
+bool waitFor(Ready ready, Failed failed) {
+    constexpr pa_usec_t kDeadlineUsec = 1'000'000;
+    bool passed = false;
+    pa_time_event* deadline =
+        pa_context_rttime_new(context, pa_rtclock_now() + kDeadlineUsec, onDeadline, &passed);
+    bool ok = ready();
+    while (!ok && !failed() && !passed && deadline != nullptr) {
+        pa_threaded_mainloop_wait(loop);
+        ok = ready();
+    }
+    if (deadline != nullptr) pa_threaded_mainloop_get_api(loop)->time_free(deadline);
+    return ok;
+}
+
+// Waits, locked and with the same bound, for the server to carry out operation.
+bool await(pa_operation* operation) {
+    if (operation == nullptr) return false;
+    bool done = waitFor([&] { return pa_operation_get_state(operation) == PA_OPERATION_DONE; },
+                        [&] { return pa_operation_get_state(operation) == PA_OPERATION_CANCELLED; });
+    pa_operation_unref(operation);
+    return done;
+}
 
 void lock() { pa_threaded_mainloop_lock(loop); }
 void unlock() { pa_threaded_mainloop_unlock(loop); }
 
-// The stream counts as corked from this call on, before the server has answered.
-void setCorked(bool value) { drop(pa_stream_cork(stream, value ? 1 : 0, nullptr, nullptr)); }
-
-void restart() {
+// The stream stops where it is heard (the cork takes back what the server had mixed ahead), the
+// server says how much of what was written is still unplayed, and that is dropped.
+std::int64_t takeBack() {
+    std::int64_t unplayed = 0;
+    if (await(pa_stream_cork(stream, 1, onDone, nullptr)) &&
+        await(pa_stream_update_timing_info(stream, onDone, nullptr))) {
+        const pa_timing_info* timing = pa_stream_get_timing_info(stream);
+        if (timing != nullptr && timing->write_index_corrupt == 0 && timing->read_index_corrupt == 0)
+            unplayed = std::max<std::int64_t>(0, (timing->write_index - timing->read_index) / kBytesPerFrame);
+    }
     drop(pa_stream_flush(stream, nullptr, nullptr));
+    return unplayed;
+}
+
+void start() {
     // The server asks for nothing after a flush: the new sound is queued now, before the uncork.
     write(kTargetBytes);
-    setCorked(false);
-}
-
-void setPaused(int paused) {
-    setCorked(paused != 0);
-    if (paused != 0) return;
-    std::size_t wanted = pa_stream_writable_size(stream);
-    if (wanted != static_cast<std::size_t>(-1)) write(wanted);
-}
-
-void halt() {
-    setCorked(true);
-    drop(pa_stream_flush(stream, nullptr, nullptr));
-}
-
-// Waits, locked, until ready() or failed() holds.
-template <typename Ready, typename Failed>
-bool waitFor(Ready ready, Failed failed) {
-    while (!ready()) {
-        if (failed()) return false;
-        pa_threaded_mainloop_wait(loop);
-    }
-    return true;
+    drop(pa_stream_cork(stream, 0, nullptr, nullptr));
 }
 
 bool connect() {
@@ -143,7 +163,7 @@ bool openPulseSink(QuavelinRender render, QuavelinSink& sink) {
         loop = nullptr;
         return false;
     }
-    sink = QuavelinSink{lock, unlock, restart, setPaused, halt};
+    sink = QuavelinSink{lock, unlock, takeBack, start};
     return true;
 }
 

@@ -1,6 +1,6 @@
 // SDL's audio device as the output's sink, used where no sound server answers and wherever
 // SDL_AUDIODRIVER names a driver. Its audio thread renders into SDL's buffer; nothing queued can be
-// taken back, so pause and stop render silence from the next buffer on.
+// taken back, so a change is heard from the next buffer on.
 #include <SDL.h>
 
 #include "audio/posix/output_format.h"
@@ -13,7 +13,10 @@ namespace {
 SDL_AudioDeviceID device = 0;
 QuavelinRender renderFrames = nullptr;
 
-void SDLCALL renderCallback(void*, Uint8* out, int bytes) { renderFrames(out, bytes); }
+// SDL's buffer is float-aligned: frames are rendered into it directly.
+void SDLCALL renderCallback(void*, Uint8* out, int bytes) {
+    renderFrames(reinterpret_cast<float*>(out), static_cast<std::size_t>(bytes / sound::kBytesPerFrame));
+}
 
 // Opens the output on the driver SDL picks (SDL_AUDIODRIVER and SDL's other variables decide).
 SDL_AudioDeviceID openDevice() {
@@ -33,13 +36,11 @@ SDL_AudioDeviceID openDevice() {
 void lock() { SDL_LockAudioDevice(device); }
 void unlock() { SDL_UnlockAudioDevice(device); }
 
+std::int64_t takeBack() { return 0; }
+
 // The device opens paused and starts only once a track is set to play: started earlier, its
 // first buffer would be silence. Starting a running device changes nothing.
-void restart() { SDL_PauseAudioDevice(device, 0); }
-
-// The track itself renders silence while paused, and nothing once forgotten.
-void setPaused(int) {}
-void halt() {}
+void start() { SDL_PauseAudioDevice(device, 0); }
 
 }  // namespace
 
@@ -61,6 +62,6 @@ extern "C" __attribute__((visibility("default"))) int quavelin_open_sdl_sink(Qua
         }
     }
     if (device == 0) return 0;
-    *sink = QuavelinSink{lock, unlock, restart, setPaused, halt};
+    *sink = QuavelinSink{lock, unlock, takeBack, start};
     return silent ? 2 : 1;
 }

@@ -1,27 +1,27 @@
 // Where the output's frames go: a playback stream of the sound server (pulse_sink.h) or, where
-// none answers, SDL's audio device (sdl_sink.h). A table of plain C functions, so that SDL's sink
+// none answers, SDL's audio device (sdl_sink.cpp). A table of plain C functions, so that SDL's sink
 // can live in a module of its own that no C++ object crosses into.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 extern "C" {
 
-// Fills bytes of output (the output format) with what plays. Called on the sink's own thread,
+// Fills frames of output (the output format) with what plays. Called on the sink's own thread,
 // with the sink locked.
-using QuavelinRender = void (*)(std::uint8_t* out, int bytes);
+using QuavelinRender = void (*)(float* out, std::size_t frames);
 
 struct QuavelinSink {
     // Holds the sink's thread off, and lets it go on.
     void (*lock)();
     void (*unlock)();
     // The following are called locked.
-    // What plays has changed: whatever is queued is dropped, the new sound follows at once.
-    void (*restart)();
-    // Paused (non-zero) or playing on from where it was.
-    void (*setPaused)(int paused);
-    // Nothing plays any more: whatever is queued is dropped.
-    void (*halt)();
+    // Stops the sound where it is heard: whatever was rendered but not played yet is dropped, and
+    // the number of those frames returned (0 for a sink that can't take anything back).
+    std::int64_t (*takeBack)();
+    // Plays on, rendering afresh from now.
+    void (*start)();
 };
 
 // Opens SDL's output, rendering through render, and fills sink. Returns 1 for a device that is

@@ -5,8 +5,7 @@
 #include <filesystem>
 #include <map>
 
-#include "audio/backend.h"
-#include "audio/device.h"
+#include "audio/sound_service.h"
 #include "platform/name_match.h"
 #include "platform/platform.h"
 #include "platform/stdin_source.h"
@@ -33,8 +32,7 @@ struct World {
     std::string cwd = "/";
     std::vector<DeviceCall> calls;
     std::map<std::string, std::uint32_t> lengths;
-    std::map<std::uint32_t, std::string> openFiles;
-    std::uint32_t nextId = 1;
+    std::string openFile;  // empty while none is open
 };
 
 World world;
@@ -55,15 +53,13 @@ std::string resolve(const std::string& path) {
     return world.tree.contains(at) ? at : "";
 }
 
-void record(const char* what, std::uint32_t id, std::uint32_t fromMs = 0) {
-    std::string name = world.openFiles.count(id) ? world.openFiles[id] : "";
-    world.calls.push_back({world.ms, what, id, name, fromMs});
+void record(const char* what, std::uint32_t fromMs = 0) {
+    world.calls.push_back({world.ms, what, world.openFile, fromMs});
 }
 
 }  // namespace
 
 void reset() {
-    closeDevice();  // the device layer forgets its open device; the call itself is forgotten below
     world = World{};
     world.tree["/"] = true;
     platform::detail::resetInput();
@@ -159,36 +155,35 @@ bool stdinWait(int timeoutMs) {
 }  // namespace platform
 
 // ---- The sound service, recorded ----
-namespace backend {
+namespace fake {
+namespace {
 
-using fake::world;
-
-DeviceId open(Format, const char* elementName) {
-    std::string path = fake::resolve(elementName);
-    DeviceId id = 0;
-    if (!path.empty() && !world.tree[path]) {
-        id = world.nextId++;
-        world.openFiles[id] = elementName;
-    }
-    world.calls.push_back({world.ms, "open", id, elementName, 0});
-    return id;
+int open(const char* elementName) {
+    std::string path = resolve(elementName);
+    bool opened = !path.empty() && !world.tree[path];
+    world.openFile = opened ? elementName : "";
+    world.calls.push_back({world.ms, "open", elementName, 0});
+    return opened ? 1 : 0;
 }
 
-void play(DeviceId id, std::uint32_t fromMs) { fake::record("play", id, fromMs); }
-void pause(DeviceId id) { fake::record("pause", id); }
-void resume(DeviceId id) { fake::record("resume", id); }
-void close(DeviceId id) {
-    fake::record("close", id);
-    world.openFiles.erase(id);
+void play(std::uint32_t fromMs) { record("play", fromMs); }
+void pause() { record("pause"); }
+void resume() { record("resume"); }
+void close() {
+    record("close");
+    world.openFile.clear();
 }
 
-bool lengthMs(DeviceId id, std::uint32_t& milliseconds) {
-    fake::record("length", id);
-    auto file = world.openFiles.find(id);
-    if (file == world.openFiles.end()) return false;
-    auto known = world.lengths.find(file->second);
-    milliseconds = known == world.lengths.end() ? 180'000u : known->second;
-    return true;
+std::uint32_t lengthMs() {
+    record("length");
+    if (world.openFile.empty()) return 0;
+    auto known = world.lengths.find(world.openFile);
+    return known == world.lengths.end() ? 180'000u : known->second;
 }
 
-}  // namespace backend
+constexpr SoundService kRecorder{open, play, pause, resume, close, lengthMs};
+
+}  // namespace
+}  // namespace fake
+
+const SoundService& soundService() { return fake::kRecorder; }

@@ -10,7 +10,7 @@
 namespace fake {
 
 // Forgets everything: clock back to the start, no input, an empty tree with only "/", no output,
-// no device calls, no device open.
+// no device calls, no file open.
 void reset();
 
 // ---- Input ----
@@ -33,8 +33,7 @@ void addFile(const std::string& path);  // parents are created as needed
 struct DeviceCall {
     std::int64_t atMs;     // virtual time of the call
     std::string what;      // "open", "play", "pause", "resume", "close", "length"
-    std::uint32_t id;      // device id the call names (for open: the id handed back)
-    std::string name;      // open: element name; others: the name of the device's file
+    std::string name;      // open: element name; others: the open file's name (empty: none)
     std::uint32_t fromMs;  // play: start position
 };
 const std::vector<DeviceCall>& deviceCalls();

@@ -1,0 +1,4 @@
+// The POSIX sound service linked into the same program (the tests' build).
+#include "audio/posix/service.h"
+
+const SoundService& soundService() { return sound::kService; }

@@ -1,0 +1,31 @@
+// The sound service under the playback device: one table of calls, which each service fills once
+// (POSIX: the sound module; Windows: MCI; the unit tests: a recorder) and CMake chooses. Plain C
+// types only, so that the sound module can hand its table over from behind its own C++ runtime.
+// Every call comes from the player's one thread; at most one file is open at a time.
+#pragma once
+
+#include <cstdint>
+
+extern "C" {
+
+struct SoundService {
+    // Opens fileName (UTF-8, relative to the current directory) as MPEG audio; nothing may be
+    // open. Non-zero when it could be opened.
+    int (*open)(const char* fileName);
+    // Plays the open file from fromMs and returns at once; the play runs to the end of the file.
+    void (*play)(std::uint32_t fromMs);
+    void (*pause)();
+    void (*resume)();
+    // Nothing is open afterwards; harmless when nothing was.
+    void (*close)();
+    // The open file's length in milliseconds; 0 when nothing is open or the service can't tell.
+    std::uint32_t (*lengthMs)();
+};
+
+// The sound module's entry point, which hands over its table (see module_loader.cpp).
+using QuavelinSoundEntry = const SoundService* (*)();
+}
+
+// The service this build plays through. The POSIX one waits here, on first use, for its module to
+// finish loading.
+const SoundService& soundService();
