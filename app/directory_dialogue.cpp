@@ -5,8 +5,16 @@
 
 Entered askForDirectory(const std::optional<std::string>& given) {
     printBytes("Please type to new Directory~$ ");
-    std::optional<DirectoryAnswer> answer =
-        given ? std::optional<DirectoryAnswer>(DirectoryAnswer{*given}) : readDirectoryAnswer();
+    std::optional<DirectoryAnswer> answer;
+    if (given) {
+        // A typed answer is echoed by the terminal; one from the command line is shown here, so
+        // that the transcript reads the same and what follows starts on a line of its own.
+        printBytes(*given);
+        printBytes("\n");
+        answer = DirectoryAnswer{*given};
+    } else {
+        answer = readDirectoryAnswer();
+    }
     // The end of input is taken as the word "exit": nothing more can be typed.
     if (!answer || (!answer->quoted && answer->path == "exit")) {
         printText("終了します\n");

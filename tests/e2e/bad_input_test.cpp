@@ -79,15 +79,18 @@ TEST_F(EndToEndBadInput, WithoutItsSoundModuleTracksPlaySilently) {
 
 TEST(EndToEndCommandLine, ADirectoryIsTheFirstAnswerAndOptionsAnswerWithoutStartingThePlayer) {
     TempTree tree;
-    for (const char* name : {"music/a.mp3", "-h/b.mp3"}) tree.addFile(name);
+    // "blank" holds no track, only a directory "music" with one.
+    for (const char* name : {"music/a.mp3", "-h/b.mp3", "blank/music/c.mp3"}) tree.addFile(name);
     const std::string usage = "Usage: quavelin [OPTION]... [DIRECTORY]\n", music = "0 | a\n\n" + prompt("a");
+    const std::string inner = "0 | c\n\n" + prompt("c");
     // The arguments, the status, the output (for the options, how it begins) and the complaint,
-    // with "music" typed.
+    // with "music" typed. The argument is shown after the prompt as a typed one is by a terminal.
     const std::tuple<std::vector<std::string>, int, std::string, std::string> cases[] = {
-        {{"music"}, 1, kAsk + kDirPrompt + music, ""},
-        {{"missing"}, 1, kAsk + kDirPrompt + kFailed + kDirPrompt + music, ""},
+        {{"music"}, 1, kAsk + kDirPrompt + "music\n" + music, ""},
+        {{"missing"}, 1, kAsk + kDirPrompt + "missing\n" + kFailed + kDirPrompt + music, ""},
+        {{"blank"}, 1, kAsk + kDirPrompt + "blank\n" + kNoTracks + kDirPrompt + inner, ""},
         // "--" ends the options: what follows is the directory, whatever it looks like.
-        {{"--", "-h"}, 1, kAsk + kDirPrompt + "0 | b\n\n" + prompt("b"), ""},
+        {{"--", "-h"}, 1, kAsk + kDirPrompt + "-h\n0 | b\n\n" + prompt("b"), ""},
         {{"-h"}, 0, usage, ""},
         {{"--help"}, 0, usage, ""},
         {{"-V"}, 0, "quavelin " QUAVELIN_VERSION "\n", ""},
