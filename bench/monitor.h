@@ -4,18 +4,15 @@
 #pragma once
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
-#include <optional>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "bench/player/child.h"
+#include "bench/bench.h"
 
 namespace bench {
 
-// The benchmark's tones, an octave apart so that a window's zero crossings tell them apart:
-// tone k is 400 * 2^k Hz.
+// Tones an octave apart, so that a window's zero crossings tell them apart: tone k is 400 * 2^k Hz.
 inline constexpr int kTones = 5;
 inline constexpr int kToneHz[kTones] = {400, 800, 1600, 3200, 6400};
 
@@ -32,41 +29,40 @@ inline Heard toneOf(int k) { return {Sound::tone, ((k % kTones) + kTones) % kTon
 
 class Monitor {
 public:
-    // Records SOURCE of the PulseAudio server at SERVER.
-    Monitor(const std::string& server, const std::string& source);
+    Monitor();  // records the private server's null sink "quavelin"
     ~Monitor();
     Monitor(const Monitor&) = delete;
     Monitor& operator=(const Monitor&) = delete;
 
-    // The moment the monitor first carried `want` for two windows running, among the windows read
-    // after `since`; nothing when the deadline passes first. With `notAfter`, a run of `want` that
-    // follows that tone (the track playing on by itself, not the command) is passed over.
+    // The moment `want` was first heard for two windows running after since, or nothing by the
+    // deadline. With notAfter, a run that follows that tone (the track playing on by itself, not
+    // the command) is passed over.
     std::optional<Clock::time_point> waitFor(Heard want, Clock::time_point since, Clock::time_point deadline,
                                              std::optional<Heard> notAfter = std::nullopt);
-    // The moment the monitor first carried a tone for two windows running that does not follow on
-    // from the tone before it (neither that tone nor the next one): where a seek landed, wherever
-    // that is; nothing when the deadline passes first.
+    // The moment a tone was first heard for two windows running that neither repeats nor follows
+    // on from the tone before it: where a seek landed, wherever that is.
     std::optional<Clock::time_point> waitForLeap(Clock::time_point since, Clock::time_point deadline);
-    // The last clear sound read, or unclear before any.
-    Heard latest();
+    Heard latest();  // the last clear sound, or unclear before any
 
 private:
     struct Window {
         Clock::time_point at;
         Heard heard;
     };
-    void record();
-    void classify(std::string_view samples, Clock::time_point at);
+    // The first window after since that starts a run of two that accept takes, given the tone before.
+    using Accept = std::function<bool(Heard, std::optional<int>)>;
+    std::optional<Clock::time_point> first(Clock::time_point since, Clock::time_point deadline,
+                                           const Accept& accept);
     // The tone of the last run of two windows or more before window k. Silence, unclear windows
     // and a lone window (half a tone and half the short gap where copies of a track are joined
     // reads as a lower tone) don't count.
     std::optional<int> toneBefore(std::size_t k) const;
+    void record();
 
     Child parec_;
     std::mutex mutex_;
     std::condition_variable grew_;
     std::vector<Window> windows_;
-    std::string partial_;  // samples of a window not yet complete
     bool stop_ = false;
     std::thread thread_;
 };
