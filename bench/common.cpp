@@ -7,22 +7,6 @@
 extern char** environ;
 
 namespace bench {
-namespace {
-
-std::vector<std::string> environment(const std::vector<std::string>& extra) {
-    std::vector<std::string> env;
-    for (char** entry = environ; *entry != nullptr; ++entry) env.emplace_back(*entry);
-    std::vector<std::string> set = {"SDL_AUDIODRIVER=", "LC_ALL=C"};
-    set.insert(set.end(), extra.begin(), extra.end());
-    for (const std::string& entry : set) {
-        std::string name = entry.substr(0, entry.find('=') + 1);
-        std::erase_if(env, [&](const std::string& e) { return e.starts_with(name); });
-        if (entry != name) env.push_back(entry);
-    }
-    return env;
-}
-
-}  // namespace
 
 void fail(const std::string& what) {
     std::fprintf(stderr, "quavelin_bench: %s\n", what.c_str());
@@ -30,10 +14,14 @@ void fail(const std::string& what) {
 }
 
 Child::Child(std::vector<std::string> argv, const std::string& dir, const std::vector<std::string>& extra)
-    : harness::Child(std::move(argv), dir, environment(extra)) {}
+    : harness::Child(std::move(argv), dir, [&] {
+          std::vector<std::string> env(extra);
+          for (char** entry = environ; *entry != nullptr; ++entry) env.emplace_back(*entry);
+          return env;
+      }()) {}
 
-Clock::time_point Child::expect(const std::string& text, std::size_t from, seconds within) {
-    if (auto at = waitFor(text, Clock::now() + within, from)) return *at;
+Clock::time_point Child::expect(const std::string& text, std::size_t from) {
+    if (auto at = waitFor(text, Clock::now() + seconds(60), from)) return *at;
     fail("no \"" + text + "\" in: " + output() + errors());
 }
 
@@ -60,16 +48,6 @@ void Tries::add(Clock::time_point from, std::optional<Clock::time_point> to) {
         ++missed;
 }
 
-std::string Tries::text() const {
-    std::string text =
-        fixed(median(ms), 1) + " / " + fixed(ms.empty() ? 0 : *std::ranges::max_element(ms), 1);
-    return missed == 0 ? text : text + " (" + std::to_string(missed) + " missed)";
-}
-
-bool Tries::within(double medianMs, double worstMs) const {
-    return missed == 0 && !ms.empty() && median(ms) <= medianMs && *std::ranges::max_element(ms) <= worstMs;
-}
-
 double median(std::vector<double> values) {
     if (values.empty()) return 0;
     std::ranges::sort(values);
@@ -84,5 +62,21 @@ std::string fixed(double value, int decimals) {
 }
 
 std::string verdict(bool met) { return met ? "yes" : "NO"; }
+
+std::string text(const Tries& tries) {
+    double worst = tries.ms.empty() ? 0 : *std::ranges::max_element(tries.ms);
+    std::string text = fixed(median(tries.ms), 1) + " / " + fixed(worst, 1);
+    return tries.missed == 0 ? text : text + " (" + std::to_string(tries.missed) + " missed)";
+}
+
+void addTimes(Table& table, const std::string& measure, const Tries& tries, double medianMs, double worstMs,
+              const std::string& reference) {
+    if (medianMs == 0) return table.push_back({measure, text(tries), reference, "", "", ""});
+    bool met = tries.missed == 0 && !tries.ms.empty() && median(tries.ms) <= medianMs &&
+               (worstMs == 0 || *std::ranges::max_element(tries.ms) <= worstMs);
+    std::string target =
+        "<= " + fixed(medianMs, 0) + (worstMs == 0 ? " median" : " / <= " + fixed(worstMs, 0));
+    table.push_back({measure, text(tries), reference, "", target, verdict(met)});
+}
 
 }  // namespace bench

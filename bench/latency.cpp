@@ -1,9 +1,8 @@
 // How long a typed command takes to be answered and heard: each command typed at a timed moment,
 // its effect found at the sink's monitor. The player and mpg123 -R play in turn to the same sink.
-#include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <numbers>
+#include <sstream>
 #include <thread>
 
 #include "bench/monitor.h"
@@ -12,13 +11,12 @@
 namespace bench {
 namespace {
 
-constexpr int kRate = 44100;
 // The tone-changing track: five segments of 147 000 frames (3.33 s), tones 0 to 4, so that 10 s
 // is three segments: f lands three tones on, d two (three back), the track itself one on.
-constexpr long kSegmentFrames = 147'000;
+constexpr long kRate = 44100, kSegmentFrames = 147'000;
 
-// A moment that moves through the tries, so that they fall at every phase of whatever the
-// listener or the player does periodically.
+// A wait that moves through the tries, so that they fall at every phase of whatever the listener
+// or the player does periodically.
 void pauseBefore(int k, int tries) { std::this_thread::sleep_for(milliseconds(300 + 400 * k / tries)); }
 
 // The player in the typed commands' media: a directory typed, and its first track heard.
@@ -29,19 +27,17 @@ void start(Child& player, Monitor& monitor, const std::string& dir, const std::s
     if (!monitor.waitFor(toneOf(0), typed, typed + seconds(60))) fail("the player is not heard in " + dir);
 }
 
-// Waits until the monitor has carried some tone, then for the track's own change to the next
-// one; returns that tone and when it came.
+// Waits for some tone, then for the track's own change to the next one: that tone, and when.
 int awaitChange(Monitor& monitor, Clock::time_point& changed) {
     Clock::time_point deadline = Clock::now() + seconds(10);
     Heard current = monitor.latest();
-    for (; current.sound != Sound::tone; current = monitor.latest()) {
+    for (; current.sound != Sound::tone;
+         current = monitor.latest(), std::this_thread::sleep_for(milliseconds(10)))
         if (Clock::now() > deadline) fail("no tone at the monitor");
-        std::this_thread::sleep_for(milliseconds(10));
-    }
     auto at = monitor.waitFor(toneOf(current.tone + 1), Clock::now(), Clock::now() + seconds(8));
     if (!at) fail("the tone-changing track did not change by itself");
     changed = *at;
-    return current.tone + 1;
+    return (current.tone + 1) % kTones;
 }
 
 // f and d in turn, typed 1.5 s into a segment: the player counts time played in whole seconds, so
@@ -60,37 +56,35 @@ void seekTries(int tries, Child& player, Monitor& monitor, Tries& forward, Tries
     }
 }
 
-// Pauses and resumes the first tone in turn, timed to the silence and to the tone again.
-void pauseTries(int tries, Child& player, Monitor& monitor, const char* pause, const char* resume,
-                Tries& paused, Tries& resumed) {
+// Pauses and resumes the first tone in turn, timed to the silence and to the tone again; then goes
+// to the other track (tone 3) and back in turn, timed to its tone.
+void pauseAndNext(int tries, Child& player, Monitor& monitor, const std::string (&lines)[4],
+                  Tries (&times)[3]) {
+    for (int k = 0; k < 2 * tries; ++k) {
+        pauseBefore(k / 2, tries);
+        Clock::time_point typed = player.type(lines[k % 2]);
+        times[k % 2].add(typed,
+                         monitor.waitFor(k % 2 == 0 ? silence() : toneOf(0), typed, typed + seconds(5)));
+    }
     for (int k = 0; k < tries; ++k) {
         pauseBefore(k, tries);
-        Clock::time_point typed = player.type(pause);
-        paused.add(typed, monitor.waitFor(silence(), typed, typed + seconds(5)));
-        pauseBefore(k, tries);
-        typed = player.type(resume);
-        resumed.add(typed, monitor.waitFor(toneOf(0), typed, typed + seconds(5)));
+        Clock::time_point typed = player.type(lines[2 + k % 2]);
+        times[2].add(typed, monitor.waitFor(toneOf(k % 2 == 0 ? 3 : 0), typed, typed + seconds(5)));
     }
 }
 
 // The method's own delay: 100 ms of tone 2 written to pacat (5 ms latency), from the write to its
 // onset at the monitor, and from its planned end to the monitor's silence.
-void calibrate(int tries, Monitor& monitor, Tries& onsets, Tries& ends) {
+void calibrate(const Setup& setup, Monitor& monitor, Tries& onsets, Tries& ends) {
     Child pacat({"pacat", "--raw", "--format=s16le", "--rate=44100", "--channels=1", "--latency-msec=5", "-d",
                  "quavelin"},
                 ".");
-    std::string click(kRate / 10 * 2, '\0');  // 16-bit samples at -6 dB
-    for (std::size_t k = 0; k < click.size() / 2; ++k) {
-        auto sample =
-            static_cast<std::int16_t>(16384 * std::sin(2 * std::numbers::pi * kToneHz[2] * k / kRate));
-        click[2 * k] = static_cast<char>(sample & 0xff);
-        click[2 * k + 1] = static_cast<char>((sample >> 8) & 0xff);
-    }
+    std::string click = (std::ostringstream() << std::ifstream(setup.media + "/click.raw").rdbuf()).str();
     // The first sounds after the stream connects come up to a second late while the server sets
     // the stream up: not timed.
     for (int k = 0; k < 3; ++k, std::this_thread::sleep_for(milliseconds(500))) pacat.write(click);
-    for (int k = 0; k < tries; ++k) {
-        pauseBefore(k, tries);
+    for (int k = 0; k < setup.tries; ++k) {
+        pauseBefore(k, setup.tries);
         Clock::time_point written = Clock::now();
         pacat.write(click);
         auto onset = monitor.waitFor(toneOf(2), written, written + seconds(2));
@@ -100,30 +94,60 @@ void calibrate(int tries, Monitor& monitor, Tries& onsets, Tries& ends) {
     }
 }
 
-// The name the server lists for the player's stream.
-std::string streamName() {
-    Child list({"pactl", "list", "sink-inputs"}, ".");
-    list.finish();
-    const std::string& text = list.output();
-    std::size_t at = text.find("media.name = ");
-    return at == std::string::npos ? "" : text.substr(at + 13, text.find('\n', at) - at - 13);
+// The 1 GB file, copies of the tone-changing track: jump into each tenth of it, to a second whose
+// tone the track does not reach by itself for several seconds.
+void jumpTries(const Setup& setup, Child& player, Monitor& monitor, Tries& jump) {
+    const std::string media = setup.media + "/latency";
+    long copyFrames = 0;
+    std::ifstream(media + "/copy-frames") >> copyFrames;
+    auto copies = static_cast<long>(std::filesystem::file_size(media + "/gigabyte/big.mp3") /
+                                    std::filesystem::file_size(media + "/cycle-copy.mp3"));
+    // The tone at a second of the file, when it lies clear of a segment's edges by 0.3 s.
+    auto toneAt = [&](long second) -> std::optional<int> {
+        long local = second * kRate % copyFrames, segment = local / kSegmentFrames,
+             in = local % kSegmentFrames;
+        if (segment >= kTones || in < kRate * 3 / 10 || in > kSegmentFrames - kRate * 3 / 10) return {};
+        return static_cast<int>(segment);
+    };
+    for (int k = 0; k < setup.tries; ++k) {
+        long minute = copies * copyFrames / kRate / 60 * (2 * k + 1) / (2 * setup.tries), second = 0;
+        for (const std::string& line : {std::string("jump\n"), std::to_string(minute) + "\n"}) {
+            std::size_t from = player.output().size();
+            player.type(line);
+            player.expect(line == "jump\n" ? e2e::kMinutePrompt : e2e::kSecondPrompt, from);
+        }
+        Clock::time_point changed;
+        int current = awaitChange(monitor, changed);
+        std::optional<int> tone;
+        while (second < 60 &&
+               !((tone = toneAt(minute * 60 + second)) && (*tone + kTones - current) % kTones >= 3))
+            ++second;
+        if (second == 60) fail("no second to jump to in minute " + std::to_string(minute));
+        std::this_thread::sleep_until(changed + milliseconds(300));
+        Clock::time_point typed = player.type(std::to_string(second) + "\n");
+        jump.add(typed, monitor.waitFor(toneOf(*tone), typed, typed + seconds(15), toneOf(*tone - 1)));
+    }
 }
 
 }  // namespace
 
 void latencyRows(const Setup& setup, Table& table) {
+    std::fprintf(stderr, "bench: typed commands\n");
     const std::string media = setup.media + "/latency";
     const int tries = setup.tries;
     Monitor monitor;
-    Tries onset, end, answer, pause, resume, next, forward, back, refPause, refResume, refNext;
-    std::fprintf(stderr, "bench: typed commands\n");
-    calibrate(tries, monitor, onset, end);
+    Tries onset, end, answer, ours[3], theirs[3], forward, back, jump, bigForward, bigBack;
+    calibrate(setup, monitor, onset, end);
     std::string stream;
     {
-        // a plays tone 0, b tone 3, two minutes each; n goes from one to the other.
+        // a plays tone 0, b tone 3, two minutes each.
         Child player({QUAVELIN_BINARY}, media);
         start(player, monitor, "tones", "a");
-        stream = streamName();
+        Child list({"pactl", "list", "sink-inputs"}, ".");
+        list.finish();
+        std::size_t at = list.output().find("media.name = ");
+        if (at != std::string::npos)
+            stream = list.output().substr(at + 13, list.output().find('\n', at) - at - 13);
         for (int k = 0; k < tries; ++k) {
             pauseBefore(k, tries);
             std::size_t before = player.output().size();
@@ -132,12 +156,7 @@ void latencyRows(const Setup& setup, Table& table) {
             answer.add(typed, player.output().size() > before ? std::optional(Clock::now()) : std::nullopt);
             player.expect("~$ ", before);
         }
-        pauseTries(tries, player, monitor, "p\n", "r\n", pause, resume);
-        for (int k = 0; k < tries; ++k) {
-            pauseBefore(k, tries);
-            Clock::time_point typed = player.type("n\n");
-            next.add(typed, monitor.waitFor(toneOf(k % 2 == 0 ? 3 : 0), typed, typed + seconds(5)));
-        }
+        pauseAndNext(tries, player, monitor, {"p\n", "r\n", "n\n", "n\n"}, ours);
     }
     {
         Child player({QUAVELIN_BINARY}, media);
@@ -149,73 +168,25 @@ void latencyRows(const Setup& setup, Table& table) {
         // Without SILENCE it reports every frame.
         Clock::time_point typed = mpg123.type("SILENCE\nLOAD a.mp3\n");
         if (!monitor.waitFor(toneOf(0), typed, typed + seconds(10))) fail("mpg123 -R is not heard");
-        pauseTries(tries, mpg123, monitor, "PAUSE\n", "PAUSE\n", refPause, refResume);
-        for (int k = 0; k < tries; ++k) {
-            pauseBefore(k, tries);
-            typed = mpg123.type(k % 2 == 0 ? "LOAD b.mp3\n" : "LOAD a.mp3\n");
-            refNext.add(typed, monitor.waitFor(toneOf(k % 2 == 0 ? 3 : 0), typed, typed + seconds(5)));
-        }
+        pauseAndNext(tries, mpg123, monitor, {"PAUSE\n", "PAUSE\n", "LOAD b.mp3\n", "LOAD a.mp3\n"}, theirs);
     }
-
-    // The 1 GB file, copies of the tone-changing track: jump into each tenth of it to a second whose
-    // tone the track does not reach by itself for several seconds, then f and d there.
-    Tries jump, bigForward, bigBack;
     Child player({QUAVELIN_BINARY}, media);
     start(player, monitor, "gigabyte", "big");
-    long copyFrames = 0;
-    std::ifstream(media + "/copy-frames") >> copyFrames;
-    long copies = static_cast<long>(std::filesystem::file_size(media + "/gigabyte/big.mp3") /
-                                    std::filesystem::file_size(media + "/cycle-copy.mp3"));
-    long minutes = copies * copyFrames / kRate / 60;
-    // The tone at a second of the file, when it lies clear of a segment's edges by 0.3 s.
-    auto toneAt = [&](long second) -> std::optional<int> {
-        long local = second * kRate % copyFrames, segment = local / kSegmentFrames,
-             into = local % kSegmentFrames;
-        if (segment >= kTones || into < kRate * 3 / 10 || into > kSegmentFrames - kRate * 3 / 10) return {};
-        return static_cast<int>(segment);
-    };
-    for (int k = 0; k < tries; ++k) {
-        long minute = minutes * (2L * k + 1) / (2L * tries), second = 0;
-        std::size_t before = player.output().size();
-        player.type("jump\n");
-        player.expect(e2e::kMinutePrompt, before);
-        before = player.output().size();
-        player.type(std::to_string(minute) + "\n");
-        player.expect(e2e::kSecondPrompt, before);
-        Clock::time_point changed;
-        int current = awaitChange(monitor, changed) % kTones;
-        std::optional<int> tone;
-        for (; second < 60; ++second)
-            if ((tone = toneAt(minute * 60 + second)) && (*tone + kTones - current) % kTones >= 3) break;
-        if (second == 60) fail("no second to jump to in minute " + std::to_string(minute));
-        std::this_thread::sleep_until(changed + milliseconds(300));
-        Clock::time_point typed = player.type(std::to_string(second) + "\n");
-        jump.add(typed, monitor.waitFor(toneOf(*tone), typed, typed + seconds(15), toneOf(*tone - 1)));
-    }
+    jumpTries(setup, player, monitor, jump);
     seekTries(tries, player, monitor, bigForward, bigBack, true);
 
-    const std::string heard = "<= 50 / <= 100";
-    auto add = [&](const std::string& measure, const Tries& t, const std::string& reference, bool met,
-                   const std::string& target) {
-        table.push_back({measure, t.text(), reference, "", target, verdict(met)});
-    };
-    table.push_back({"method: pacat (5 ms) write -> onset at the monitor, ms", onset.text(), "", "",
-                     "its own error", ""});
-    table.push_back(
-        {"method: end of a 100 ms tone -> silence heard, ms", end.text(), "", "", "its own error", ""});
-    add("time typed -> first byte of its answer, ms", answer, "", answer.within(10, 20), "<= 10 / <= 20");
-    add("pause typed -> monitor silent, ms", pause, "mpg123 -R PAUSE " + refPause.text(),
-        pause.within(50, 100), heard);
-    add("rel typed -> sound again, ms", resume, "PAUSE again " + refResume.text(), resume.within(50, 100),
-        heard);
-    add("n typed -> next track's first sound, ms", next, "LOAD " + refNext.text(), next.within(50, 100),
-        heard);
-    add("f typed -> the sound 10 s on, ms", forward, "", forward.within(50, 100), heard);
-    add("d typed -> the sound 10 s back, ms", back, "", back.within(50, 100), heard);
-    add("1 GB MP3: jump typed -> the sound there, ms", jump, "", jump.within(50), "<= 50 median");
-    add("1 GB MP3: f typed -> the sound where it lands, ms", bigForward, "", bigForward.within(50),
-        "<= 50 median");
-    add("1 GB MP3: d typed -> the sound where it lands, ms", bigBack, "", bigBack.within(50), "<= 50 median");
+    addTimes(table, "method: pacat (5 ms) write -> onset at the monitor, ms", onset, 0);
+    addTimes(table, "method: end of a 100 ms tone -> silence heard, ms", end, 0);
+    addTimes(table, "time typed -> first byte of its answer, ms", answer, 10, 20);
+    addTimes(table, "pause typed -> monitor silent, ms", ours[0], 50, 100,
+             "mpg123 -R PAUSE " + text(theirs[0]));
+    addTimes(table, "rel typed -> sound again, ms", ours[1], 50, 100, "PAUSE again " + text(theirs[1]));
+    addTimes(table, "n typed -> next track's first sound, ms", ours[2], 50, 100, "LOAD " + text(theirs[2]));
+    addTimes(table, "f typed -> the sound 10 s on, ms", forward, 50, 100);
+    addTimes(table, "d typed -> the sound 10 s back, ms", back, 50, 100);
+    addTimes(table, "1 GB MP3: jump typed -> the sound there, ms", jump, 50);
+    addTimes(table, "1 GB MP3: f typed -> the sound where it lands, ms", bigForward, 50);
+    addTimes(table, "1 GB MP3: d typed -> the sound where it lands, ms", bigBack, 50);
     table.push_back({"the player's output stream (media.name)", stream, "", "", "", ""});
 }
 

@@ -1,18 +1,12 @@
 // The player at work without a command typed: a track played to its end beside mpg123 and the
-// device alone, start-up, a large directory listed, and the device's work between two tracks.
+// device alone, start-up, a large directory listed, and the work between two tracks.
 #include <dirent.h>
-#include <fcntl.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
-#include <functional>
 #include <map>
-#include <sstream>
 #include <thread>
 
 #include "bench/bench.h"
@@ -21,16 +15,14 @@
 namespace bench {
 namespace {
 
-namespace fs = std::filesystem;
-
 // CPU time of each thread of a process, in ns, from the scheduler's own accounting.
 std::map<std::string, long> cpuByThread(pid_t pid) {
     std::map<std::string, long> ns;
-    std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    std::string tasks = "/proc/" + std::to_string(pid) + "/task/";
     if (DIR* dir = ::opendir(tasks.c_str())) {
-        while (dirent* entry = ::readdir(dir))
-            if (entry->d_name[0] != '.')
-                std::ifstream(tasks + "/" + entry->d_name + "/schedstat") >> ns[entry->d_name];
+        while (dirent* task = ::readdir(dir))
+            if (task->d_name[0] != '.')
+                std::ifstream(tasks + task->d_name + "/schedstat") >> ns[task->d_name];
         ::closedir(dir);
     }
     return ns;
@@ -38,88 +30,69 @@ std::map<std::string, long> cpuByThread(pid_t pid) {
 
 struct Played {
     Usage usage;
-    double mainMs = 0, otherMs = 0;  // the player's own thread (its loop) and the sound library's
+    double mainMs = 0, otherMs = 0;  // the program's first thread (the player's loop), and the others
 };
 
-// The player: a directory typed, then nothing until its track has played; then exit.
-Played playWithPlayer(const Setup& setup, const std::string& dir) {
-    Child player({QUAVELIN_BINARY}, setup.media);
-    player.expect(e2e::kDirPrompt);
-    player.type(dir + "\n");
-    Clock::time_point started = player.expect(e2e::prompt("music"));
-    auto before = cpuByThread(player.pid());
+// One program playing a track to its end; the player, given its directory, from its first prompt
+// on, then ended by the end of its input.
+Played playToEnd(const Setup& setup, const std::vector<std::string>& argv) {
+    Child child(argv, setup.media);
+    bool isPlayer = argv[0] == QUAVELIN_BINARY;
+    Clock::time_point started = isPlayer ? child.expect(e2e::prompt("music")) : Clock::now();
+    auto before = cpuByThread(child.pid());
     std::this_thread::sleep_until(started + std::chrono::duration<double>(setup.seconds + 0.5));
     Played played;
-    for (const auto& [tid, ns] : cpuByThread(player.pid()))
-        (tid == std::to_string(player.pid()) ? played.mainMs : played.otherMs) += (ns - before[tid]) / 1e6;
-    player.type("exit\n");
-    played.usage = player.finish();
-    return played;
-}
-
-Played playWith(const Setup& setup, const std::vector<std::string>& argv) {
-    Child child(argv, setup.media);
-    Played played{child.finish(milliseconds(static_cast<int>(setup.seconds * 1000) + 30'000))};
-    if (played.usage.status != 0) fail(argv[0] + " failed: " + child.errors());
+    for (const auto& [tid, ns] : cpuByThread(child.pid()))
+        (tid == std::to_string(child.pid()) ? played.mainMs : played.otherMs) += (ns - before[tid]) / 1e6;
+    played.usage = child.finish(seconds(30));
+    if (played.usage.status != (isPlayer ? 1 : 0)) fail(argv[0] + " failed: " + child.errors());
     return played;
 }
 
 // The moment SDL's disk output (32-bit float samples) first holds a sample above -40 dB (a decoded
 // silent MP3 is not all zeros), or nothing by the deadline.
 std::optional<Clock::time_point> firstSound(const std::string& path, Clock::time_point deadline) {
-    std::array<float, 16384> chunk{};
-    int fd = -1;
-    for (off_t offset = 0; Clock::now() < deadline;
+    for (long seen = 0; Clock::now() < deadline;
          std::this_thread::sleep_for(std::chrono::microseconds(100))) {
-        if (fd < 0) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        ssize_t n = fd < 0 ? 0 : ::pread(fd, chunk.data(), sizeof chunk, offset);
-        auto samples = n > 0 ? static_cast<std::ptrdiff_t>(n / sizeof(float)) : 0;
-        offset += samples * static_cast<off_t>(sizeof(float));
-        if (std::any_of(chunk.begin(), chunk.begin() + samples,
-                        [](float x) { return std::abs(x) > 0.01f; })) {
-            ::close(fd);
-            return Clock::now();
-        }
+        std::ifstream in(path, std::ios::binary);
+        in.seekg(seen);
+        for (float x; in.read(reinterpret_cast<char*>(&x), sizeof x); seen += sizeof x)
+            if (std::abs(x) > 0.01f) return Clock::now();
     }
-    if (fd >= 0) ::close(fd);
     return std::nullopt;
 }
 
-// Empty files, made once and kept, created in an order unlike the sorted one.
-void makeDirectory(const std::string& path, int entries, int mp3s) {
-    if (fs::exists(path + "/.complete")) return;
-    fs::remove_all(path);
-    fs::create_directories(path);
-    char name[64];
-    for (int k = 0; k < entries; ++k) {
-        int n = static_cast<int>(static_cast<long>(k) * 7919 % entries);
-        std::snprintf(name, sizeof name, n < mp3s ? "/track %06d.mp3" : "/other %06d.txt", n);
-        std::ofstream(path + name).flush();
-    }
-    std::ofstream(path + "/.complete").flush();
-}
-
-// The directory typed at the first prompt, to its listing and the first track's prompt.
-void scan(const Setup& setup, const std::string& dir, Tries& ms, std::vector<double>& peakMb) {
+// A directory typed at the first prompt, to the first track's prompt after its listing.
+Tries list(const Setup& setup, const std::string& dir, std::vector<double>& peakMb) {
+    Tries tries;
     for (int k = 0; k < 7; ++k) {
         Child player({QUAVELIN_BINARY}, setup.media, {"SDL_AUDIODRIVER=dummy"});
         player.expect(e2e::kDirPrompt);
-        std::size_t from = player.output().size();
         Clock::time_point typed = player.type(dir + "\n");
-        ms.add(typed, player.expect(e2e::prompt("track 000000"), from));
+        tries.add(typed, player.expect(e2e::prompt("track 000000")));
         player.type("exit\n");
         peakMb.push_back(player.finish().peakMb);
     }
+    return tries;
 }
 
-// close + open + play + length on the device alone while a.mp3 plays: "median longest" in ms.
-std::pair<double, double> deviceChange(const Setup& setup, const std::string& dir) {
-    Child device({BENCH_DEVICE, "change", "a.mp3", "b.mp3", "20"}, setup.media + "/" + dir,
-                 {"SDL_AUDIODRIVER=dummy"});
-    double median = 0, longest = 0;
-    if (device.finish(seconds(60)).status != 0 || !(std::istringstream(device.output()) >> median >> longest))
-        fail("the device driver failed in " + dir + ": " + device.errors());
-    return {median, longest};
+// A track number typed while the silent track a plays, to the prompt of track b: the player closes
+// a, opens b, plays it and asks its length in between.
+Tries change(const Setup& setup, const std::string& dir) {
+    Child player({QUAVELIN_BINARY, dir}, setup.media, {"SDL_AUDIODRIVER=dummy"});
+    player.expect(e2e::prompt("a"));
+    Tries tries;
+    for (int k = 0; k < 20; ++k) {
+        std::this_thread::sleep_for(milliseconds(100));
+        std::size_t from = player.output().size();
+        Clock::time_point typed = player.type("1\n");
+        tries.add(typed, player.expect(e2e::prompt("b"), from));
+        std::this_thread::sleep_for(milliseconds(100));
+        from = player.output().size();
+        player.type("0\n");
+        player.expect(e2e::prompt("a"), from);
+    }
+    return tries;
 }
 
 }  // namespace
@@ -127,97 +100,74 @@ std::pair<double, double> deviceChange(const Setup& setup, const std::string& di
 void playbackRows(const Setup& setup, Table& table) {
     // Each repetition plays every track at once in every player, all to the one sink.
     std::fprintf(stderr, "bench: tracks played to their end, %d times\n", setup.reps);
-    constexpr int kPlayers = 7;
-    std::array<std::vector<double>, kPlayers> cpu, mb;
+    const std::vector<std::vector<std::string>> players = {
+        {QUAVELIN_BINARY, "play"},        {"mpg123", "-q", "-o", "pulse", "play/music.mp3"},
+        {QUAVELIN_BINARY, "play48"},      {"mpg123", "-q", "-o", "pulse", "play48/music.mp3"},
+        {BENCH_DEVICE, "play/music.mp3"}, {BENCH_DEVICE, "music.wav"},
+        {"paplay", "music.wav"}};
+    std::vector<std::vector<double>> cpu(players.size()), mb(players.size());
     std::vector<double> mainMs, otherMs;
     for (int rep = 0; rep < setup.reps; ++rep) {
-        std::array<Played, kPlayers> runs;
-        std::array<std::function<Played()>, kPlayers> players = {
-            [&] { return playWithPlayer(setup, "play"); },
-            [&] {
-                return playWith(setup, {"mpg123", "-q", "-o", "pulse", "play/music.mp3"});
-            },
-            [&] { return playWithPlayer(setup, "play48"); },
-            [&] {
-                return playWith(setup, {"mpg123", "-q", "-o", "pulse", "play48/music.mp3"});
-            },
-            [&] {
-                return playWith(setup, {BENCH_DEVICE, "play", "play/music.mp3"});
-            },
-            [&] {
-                return playWith(setup, {BENCH_DEVICE, "play", "music.wav"});
-            },
-            [&] {
-                return playWith(setup, {"paplay", "music.wav"});
-            },
-        };
+        std::vector<Played> runs(players.size());
         {
             std::vector<std::jthread> threads;
-            for (int k = 0; k < kPlayers; ++k) threads.emplace_back([&, k] { runs[k] = players[k](); });
+            for (std::size_t k = 0; k < players.size(); ++k)
+                threads.emplace_back([&, k] { runs[k] = playToEnd(setup, players[k]); });
         }
-        for (int k = 0; k < kPlayers; ++k) {
+        for (std::size_t k = 0; k < players.size(); ++k) {
             cpu[k].push_back(runs[k].usage.cpuSeconds);
             mb[k].push_back(runs[k].usage.peakMb);
         }
         mainMs.push_back(runs[0].mainMs);
         otherMs.push_back(runs[0].otherMs);
     }
-    auto compare = [&](const std::string& measure, const std::vector<double>& ours,
-                       const std::vector<double>& ref, const std::string& refName, int decimals,
-                       double target) {
-        double a = median(ours), b = median(ref), ratio = b > 0 ? a / b : 0;
-        table.push_back({measure, fixed(a, decimals), refName + " " + fixed(b, decimals), fixed(ratio, 2),
-                         "<= " + fixed(target, 1), verdict(ratio <= target)});
+    auto compare = [&](const std::string& measure, std::size_t ours, std::size_t ref,
+                       const std::string& refName, bool isCpu, double target) {
+        const auto& figures = isCpu ? cpu : mb;
+        double a = median(figures[ours]), b = median(figures[ref]), ratio = b > 0 ? a / b : 0;
+        table.push_back({measure, fixed(a, isCpu ? 3 : 1), refName + " " + fixed(b, isCpu ? 3 : 1),
+                         fixed(ratio, 2), "<= " + fixed(target, 1), verdict(ratio <= target)});
     };
     std::string length = fixed(setup.seconds, 0) + " s";
-    compare("CPU s, " + length + " MP3, player", cpu[0], cpu[1], "mpg123", 3, 0.5);
-    compare("peak RSS MB, MP3, player", mb[0], mb[1], "mpg123", 1, 1.2);
-    compare("CPU s, " + length + " MP3 at 48 kHz, player", cpu[2], cpu[3], "mpg123", 3, 0.5);
-    compare("CPU s, " + length + " MP3, device alone", cpu[4], cpu[1], "mpg123", 3, 0.5);
-    compare("peak RSS MB, MP3, device alone", mb[4], mb[1], "mpg123", 1, 1.2);
-    compare("CPU s, " + length + " WAV, device alone", cpu[5], cpu[6], "paplay", 3, 1.0);
-    compare("peak RSS MB, WAV, device alone", mb[5], mb[6], "paplay", 1, 1.5);
+    compare("CPU s, " + length + " MP3, player", 0, 1, "mpg123", true, 0.5);
+    compare("peak RSS MB, MP3, player", 0, 1, "mpg123", false, 1.2);
+    compare("CPU s, " + length + " MP3 at 48 kHz, player", 2, 3, "mpg123", true, 0.5);
+    compare("CPU s, " + length + " MP3, device alone", 4, 1, "mpg123", true, 0.5);
+    compare("peak RSS MB, MP3, device alone", 4, 1, "mpg123", false, 1.2);
+    compare("CPU s, " + length + " WAV, device alone", 5, 6, "paplay", true, 1.0);
+    compare("peak RSS MB, WAV, device alone", 5, 6, "paplay", false, 1.5);
+    table.push_back({"idle: player thread CPU over " + length + " playback, ms", fixed(median(mainMs), 1),
+                     "audio threads " + fixed(median(otherMs), 0), "", "near 0",
+                     verdict(median(mainMs) < setup.seconds)});
 
     std::fprintf(stderr, "bench: start-up, listing, track change\n");
     Tries startup, firstAudio;
     for (int k = 0; k < 30; ++k) {
+        Clock::time_point started = Clock::now();
         Child player({QUAVELIN_BINARY}, setup.media, {"SDL_AUDIODRIVER=dummy"});
-        startup.ms.push_back(Ms(player.expect(e2e::kDirPrompt) - player.started()).count());
+        startup.add(started, player.expect(e2e::kDirPrompt));
     }
     const std::string disk = setup.media + "/disk-output.raw";
     for (int k = 0; k < 10; ++k) {
-        fs::remove(disk);
+        std::remove(disk.c_str());
         Child player({QUAVELIN_BINARY}, setup.media, {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + disk});
         player.expect(e2e::kDirPrompt);
         Clock::time_point typed = player.type("tone\n");
         firstAudio.add(typed, firstSound(disk, typed + seconds(10)));
     }
-    table.push_back(
-        {"start -> first prompt, ms", startup.text(), "", "", "< 10", verdict(startup.within(10))});
-    table.push_back({"directory typed -> first audio, ms", firstAudio.text(), "", "", "< 50",
-                     verdict(firstAudio.within(50))});
-
-    makeDirectory(setup.media + "/huge", 100'000, 60'000);
-    makeDirectory(setup.media + "/small", 100, 60);
-    Tries huge, small;
+    addTimes(table, "start -> first prompt, ms", startup, 10);
+    addTimes(table, "directory typed -> first audio, ms", firstAudio, 50);
     std::vector<double> hugeMb, smallMb;
-    scan(setup, "huge", huge, hugeMb);
-    scan(setup, "small", small, smallMb);
-    table.push_back({"scan + list 100000 entries (60000 MP3), ms", huge.text(),
-                     "100 entries " + fixed(median(small.ms), 1), "", "< 150", verdict(huge.within(150))});
+    Tries huge = list(setup, "list100000", hugeMb), small = list(setup, "list100", smallMb);
+    addTimes(table, "scan + list 100000 entries (60000 MP3), ms", huge, 150, 0,
+             "100 entries " + fixed(median(small.ms), 1));
     table.push_back({"peak RSS MB, 100000 entries", fixed(median(hugeMb), 1),
                      "100 entries " + fixed(median(smallMb), 1), fixed(median(hugeMb) / median(smallMb), 2),
                      "no growth", verdict(median(hugeMb) <= median(smallMb) * 1.02)});
-
-    for (const auto& [dir, what] : {std::pair{"change", "small"}, std::pair{"bigchange", "10 MB"}}) {
-        auto [middle, longest] = deviceChange(setup, dir);
-        table.push_back({std::string("close + open + play, ") + what + " MP3, ms",
-                         fixed(middle, 2) + " / " + fixed(longest, 2), "", "", "< 20",
-                         verdict(longest < 20)});
-    }
-    table.push_back({"idle: player thread CPU over " + length + " playback, ms", fixed(median(mainMs), 1),
-                     "audio threads " + fixed(median(otherMs), 0), "", "near 0",
-                     verdict(median(mainMs) < setup.seconds)});
+    addTimes(table, "track number typed -> its prompt (close + open + play), small MP3, ms",
+             change(setup, "change"), 20, 20);
+    addTimes(table, "track number typed -> its prompt (close + open + play), 10 MB MP3, ms",
+             change(setup, "bigchange"), 20, 20);
 }
 
 }  // namespace bench
