@@ -32,7 +32,7 @@ Clock::time_point Child::type(const std::string& line) {
     return at;
 }
 
-Usage Child::finish(milliseconds timeout) {
+std::tuple<double, double, int> Child::finish(milliseconds timeout) {
     closeInput();
     harness::Ended ended = wait(Clock::now() + timeout);
     const rusage& r = ended.resources;
@@ -42,10 +42,7 @@ Usage Child::finish(milliseconds timeout) {
 }
 
 void Tries::add(Clock::time_point from, std::optional<Clock::time_point> to) {
-    if (to)
-        ms.push_back(Ms(*to - from).count());
-    else
-        ++missed;
+    to ? ms.push_back(std::chrono::duration<double, std::milli>(*to - from).count()) : void(++missed);
 }
 
 double median(std::vector<double> values) {

@@ -27,17 +27,14 @@ void start(Child& player, Monitor& monitor, const std::string& dir, const std::s
     if (!monitor.waitFor(toneOf(0), typed, typed + seconds(60))) fail("the player is not heard in " + dir);
 }
 
-// Waits for some tone, then for the track's own change to the next one: that tone, and when.
+// Waits for the track's own change from one tone to the next: that tone, and when.
 int awaitChange(Monitor& monitor, Clock::time_point& changed) {
-    Clock::time_point deadline = Clock::now() + seconds(10);
-    Heard current = monitor.latest();
-    for (; current.sound != Sound::tone;
-         current = monitor.latest(), std::this_thread::sleep_for(milliseconds(10)))
-        if (Clock::now() > deadline) fail("no tone at the monitor");
-    auto at = monitor.waitFor(toneOf(current.tone + 1), Clock::now(), Clock::now() + seconds(8));
+    auto at = monitor.first(Clock::now(), Clock::now() + seconds(10), [](Heard heard, Heard before) {
+        return before >= 0 && heard == toneOf(before + 1);
+    });
     if (!at) fail("the tone-changing track did not change by itself");
     changed = *at;
-    return (current.tone + 1) % kTones;
+    return monitor.latest();
 }
 
 // f and d in turn, typed 1.5 s into a segment: the player counts time played in whole seconds, so
@@ -52,7 +49,7 @@ void seekTries(int tries, Child& player, Monitor& monitor, Tries& forward, Tries
         Heard want = toneOf(current + (k % 2 == 0 ? 3 : 2));
         (k % 2 == 0 ? forward : back)
             .add(typed, anyLeap ? monitor.waitForLeap(typed, typed + seconds(15))
-                                : monitor.waitFor(want, typed, typed + seconds(15), toneOf(want.tone - 1)));
+                                : monitor.waitFor(want, typed, typed + seconds(15), toneOf(want - 1)));
     }
 }
 
@@ -64,7 +61,7 @@ void pauseAndNext(int tries, Child& player, Monitor& monitor, const std::string 
         pauseBefore(k / 2, tries);
         Clock::time_point typed = player.type(lines[k % 2]);
         times[k % 2].add(typed,
-                         monitor.waitFor(k % 2 == 0 ? silence() : toneOf(0), typed, typed + seconds(5)));
+                         monitor.waitFor(k % 2 == 0 ? kSilence : toneOf(0), typed, typed + seconds(5)));
     }
     for (int k = 0; k < tries; ++k) {
         pauseBefore(k, tries);
@@ -90,7 +87,7 @@ void calibrate(const Setup& setup, Monitor& monitor, Tries& onsets, Tries& ends)
         auto onset = monitor.waitFor(toneOf(2), written, written + seconds(2));
         onsets.add(written, onset);
         Clock::time_point planned = onset.value_or(written) + milliseconds(100);
-        ends.add(planned, monitor.waitFor(silence(), planned - milliseconds(90), planned + seconds(2)));
+        ends.add(planned, monitor.waitFor(kSilence, planned - milliseconds(90), planned + seconds(2)));
     }
 }
 
@@ -152,8 +149,7 @@ void latencyRows(const Setup& setup, Table& table) {
             pauseBefore(k, tries);
             std::size_t before = player.output().size();
             Clock::time_point typed = player.type("time\n");
-            while (player.output().size() == before && Clock::now() < typed + seconds(5)) player.readSome(1);
-            answer.add(typed, player.output().size() > before ? std::optional(Clock::now()) : std::nullopt);
+            answer.add(typed, player.expect("\n", before));  // the answer's first byte
             player.expect("~$ ", before);
         }
         pauseAndNext(tries, player, monitor, {"p\n", "r\n", "n\n", "n\n"}, ours);

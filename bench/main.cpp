@@ -1,4 +1,4 @@
-// Runs the player (release build), the device alone and the reference players on the media that
+// Runs the player (release build) and the reference players on the media that
 // bench/run made, every sound to the private server's null sink, and prints the figures as a
 // markdown table beside their targets:
 //   quavelin_bench MEDIA REPS SECONDS TRIES

@@ -20,16 +20,10 @@ namespace bench {
 inline constexpr int kTones = 5;
 inline constexpr int kToneHz[kTones] = {400, 800, 1600, 3200, 6400};
 
-enum class Sound { unclear, silence, tone };
-
-struct Heard {
-    Sound sound = Sound::unclear;
-    int tone = -1;  // 0 to kTones - 1 for a tone
-    bool operator==(const Heard&) const = default;
-};
-
-inline Heard silence() { return {Sound::silence, -1}; }
-inline Heard toneOf(int k) { return {Sound::tone, ((k % kTones) + kTones) % kTones}; }
+// What a window holds: a tone (0 to kTones - 1), silence, or neither (a window across a change).
+using Heard = int;
+inline constexpr Heard kSilence = -1, kUnclear = -2;
+inline Heard toneOf(int k) { return ((k % kTones) + kTones) % kTones; }
 
 // The tones play at -6 dB (RMS about 0.35 of full scale); a decoded silent or paused stream is far
 // below 0.02. What lies between is a window across a change.
@@ -40,8 +34,8 @@ inline Heard classOf(const std::int16_t (&samples)[256]) {
         power += samples[k] / 32768.0 * samples[k] / 32768.0;
         if (k > 0 && (samples[k - 1] < 0) != (samples[k] < 0)) ++crossings;
     }
-    if (std::sqrt(power / 256) < 0.02) return silence();
-    if (std::sqrt(power / 256) < 0.1) return {};
+    if (std::sqrt(power / 256) < 0.02) return kSilence;
+    if (std::sqrt(power / 256) < 0.1) return kUnclear;
     // A tone of f Hz crosses zero 2 f times a second; the bounds lie halfway (geometrically)
     // between neighbouring tones.
     double hz = crossings * 44100 / (2.0 * 256);
@@ -62,34 +56,10 @@ public:
         thread_.join();
     }
 
-    // The moment `want` was first heard for two windows running after since, or nothing by the
-    // deadline. With notAfter, a run that follows that tone (the track playing on by itself, not
-    // the command) is passed over; inside such a run, the tone before is the wanted one itself.
-    std::optional<Clock::time_point> waitFor(Heard want, Clock::time_point since, Clock::time_point deadline,
-                                             std::optional<Heard> notAfter = std::nullopt) {
-        return first(since, deadline, [&](Heard heard, std::optional<int> before) {
-            return heard == want && !(notAfter && (before == notAfter->tone || before == want.tone));
-        });
-    }
-    // The same for any tone that neither repeats nor follows on from the one before: where a seek
-    // landed, wherever that is.
-    std::optional<Clock::time_point> waitForLeap(Clock::time_point since, Clock::time_point deadline) {
-        return first(since, deadline, [](Heard heard, std::optional<int> before) {
-            return heard.sound == Sound::tone &&
-                   (!before || (heard.tone != *before && heard.tone != (*before + 1) % kTones));
-        });
-    }
-    // The last clear sound, or unclear before any.
-    Heard latest() {
-        std::lock_guard lock(mutex_);
-        for (auto w = windows_.rbegin(); w != windows_.rend(); ++w)
-            if (w->second.sound != Sound::unclear) return w->second;
-        return {};
-    }
-
-private:
+    // The moment a run of two windows began after since that accept takes, given the tone of the run
+    // before it; nothing by the deadline.
     std::optional<Clock::time_point> first(Clock::time_point since, Clock::time_point deadline,
-                                           const std::function<bool(Heard, std::optional<int>)>& accept) {
+                                           const std::function<bool(Heard, Heard)>& accept) {
         std::unique_lock lock(mutex_);
         std::size_t k = windows_.size();
         while (k > 0 && windows_[k - 1].first > since) --k;
@@ -101,14 +71,38 @@ private:
             grew_.wait_until(lock, deadline);
         }
     }
-    // The tone of the last run of two windows or more before window k: silence, unclear windows and
-    // a lone window (half a tone and half the gap where copies of a track are joined) don't count.
-    std::optional<int> toneBefore(std::size_t k) const {
+    // The moment `want` was first heard for two windows running after since, or nothing by the
+    // deadline. With notAfter, a run that follows that tone (the track playing on by itself, not
+    // the command) is passed over; inside such a run, the tone before is the wanted one itself.
+    std::optional<Clock::time_point> waitFor(Heard want, Clock::time_point since, Clock::time_point deadline,
+                                             Heard notAfter = kUnclear) {
+        return first(since, deadline, [&](Heard heard, Heard before) {
+            return heard == want && !(notAfter != kUnclear && (before == notAfter || before == want));
+        });
+    }
+    // The same for any tone that neither repeats nor follows on from the one before: where a seek
+    // landed, wherever that is.
+    std::optional<Clock::time_point> waitForLeap(Clock::time_point since, Clock::time_point deadline) {
+        return first(since, deadline, [](Heard heard, Heard before) {
+            return heard >= 0 && (before < 0 || (heard != before && heard != (before + 1) % kTones));
+        });
+    }
+    // The last clear sound, or unclear before any.
+    Heard latest() {
+        std::lock_guard lock(mutex_);
+        for (auto w = windows_.rbegin(); w != windows_.rend(); ++w)
+            if (w->second != kUnclear) return w->second;
+        return kUnclear;
+    }
+
+private:
+    // The tone of the last run of two windows or more before window k, or kUnclear: silence, unclear windows
+    // and a lone window (half a tone and half the gap where copies of a track are joined) don't count.
+    Heard toneBefore(std::size_t k) const {
         for (; k >= 2; --k)
-            if (windows_[k - 1].second.sound == Sound::tone &&
-                windows_[k - 2].second == windows_[k - 1].second)
-                return windows_[k - 1].second.tone;
-        return std::nullopt;
+            if (windows_[k - 1].second >= 0 && windows_[k - 2].second == windows_[k - 1].second)
+                return windows_[k - 1].second;
+        return kUnclear;
     }
     void record() {
         std::int16_t window[256];
