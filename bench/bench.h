@@ -17,8 +17,7 @@ using harness::Clock;
 using std::chrono::milliseconds;
 using std::chrono::seconds;
 
-// What bench/run hands over: the media it made, how often a track of how many seconds is played to
-// its end, how often each typed command is timed.
+// What bench/run hands over: its media, the plays of a track to its end and their length, the tries.
 struct Setup {
     std::string media;
     int reps = 3;
@@ -36,8 +35,7 @@ public:
     // The moment text was read in the output after from; the benchmark ends if it is not.
     Clock::time_point expect(const std::string& text, std::size_t from = 0);
     Clock::time_point type(const std::string& line);  // the moment it was written
-    // Closes its input and waits for it to end, killing it after timeout: its CPU seconds (user and
-    // system), its peak memory in MB, its exit status.
+    // Closes its input, waits for the end (killing it at timeout): CPU seconds, peak MB, exit status.
     std::tuple<double, double, int> finish(milliseconds timeout = seconds(10));
 };
 

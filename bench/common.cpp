@@ -42,7 +42,8 @@ std::tuple<double, double, int> Child::finish(milliseconds timeout) {
 }
 
 void Tries::add(Clock::time_point from, std::optional<Clock::time_point> to) {
-    to ? ms.push_back(std::chrono::duration<double, std::milli>(*to - from).count()) : void(++missed);
+    if (!to) return void(++missed);
+    ms.push_back(std::chrono::duration<double, std::milli>(*to - from).count());
 }
 
 double median(std::vector<double> values) {

@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 #include "bench/monitor.h"
 #include "tests/e2e/run_player.h"
@@ -15,8 +14,7 @@ namespace {
 // is three segments: f lands three tones on, d two (three back), the track itself one on.
 constexpr long kRate = 44100, kSegmentFrames = 147'000;
 
-// A wait that moves through the tries, so that they fall at every phase of whatever the listener
-// or the player does periodically.
+// A wait that moves through the tries, so that they meet every phase of what runs periodically.
 void pauseBefore(int k, int tries) { std::this_thread::sleep_for(milliseconds(300 + 400 * k / tries)); }
 
 // The player in the typed commands' media: a directory typed, and its first track heard.
@@ -29,12 +27,13 @@ void start(Child& player, Monitor& monitor, const std::string& dir, const std::s
 
 // Waits for the track's own change from one tone to the next: that tone, and when.
 int awaitChange(Monitor& monitor, Clock::time_point& changed) {
-    auto at = monitor.first(Clock::now(), Clock::now() + seconds(10), [](Heard heard, Heard before) {
-        return before >= 0 && heard == toneOf(before + 1);
+    Heard tone = kUnclear;
+    auto at = monitor.first(Clock::now(), Clock::now() + seconds(10), [&](Heard heard, Heard before) {
+        return (tone = heard) == toneOf(before + 1) && before >= 0;
     });
     if (!at) fail("the tone-changing track did not change by itself");
     changed = *at;
-    return monitor.latest();
+    return tone;
 }
 
 // f and d in turn, typed 1.5 s into a segment: the player counts time played in whole seconds, so
@@ -53,8 +52,7 @@ void seekTries(int tries, Child& player, Monitor& monitor, Tries& forward, Tries
     }
 }
 
-// Pauses and resumes the first tone in turn, timed to the silence and to the tone again; then goes
-// to the other track (tone 3) and back in turn, timed to its tone.
+// Pause and resume in turn, timed to silence and to tone 0; then to the other track (tone 3) and back.
 void pauseAndNext(int tries, Child& player, Monitor& monitor, const std::string (&lines)[4],
                   Tries (&times)[3]) {
     for (int k = 0; k < 2 * tries; ++k) {
@@ -77,8 +75,7 @@ void calibrate(const Setup& setup, Monitor& monitor, Tries& onsets, Tries& ends)
                  "quavelin"},
                 ".");
     std::string click = (std::ostringstream() << std::ifstream(setup.media + "/click.raw").rdbuf()).str();
-    // The first sounds after the stream connects come up to a second late while the server sets
-    // the stream up: not timed.
+    // Not timed: a new stream's first sounds come up to a second late while the server sets it up.
     for (int k = 0; k < 3; ++k, std::this_thread::sleep_for(milliseconds(500))) pacat.write(click);
     for (int k = 0; k < setup.tries; ++k) {
         pauseBefore(k, setup.tries);
@@ -131,20 +128,13 @@ void jumpTries(const Setup& setup, Child& player, Monitor& monitor, Tries& jump)
 void latencyRows(const Setup& setup, Table& table) {
     std::fprintf(stderr, "bench: typed commands\n");
     const std::string media = setup.media + "/latency";
-    const int tries = setup.tries;
+    const int tries = setup.tries;  // a plays tone 0, b tone 3, two minutes each
     Monitor monitor;
     Tries onset, end, answer, ours[3], theirs[3], forward, back, jump, bigForward, bigBack;
     calibrate(setup, monitor, onset, end);
-    std::string stream;
     {
-        // a plays tone 0, b tone 3, two minutes each.
         Child player({QUAVELIN_BINARY}, media);
         start(player, monitor, "tones", "a");
-        Child list({"pactl", "list", "sink-inputs"}, ".");
-        list.finish();
-        std::size_t at = list.output().find("media.name = ");
-        if (at != std::string::npos)
-            stream = list.output().substr(at + 13, list.output().find('\n', at) - at - 13);
         for (int k = 0; k < tries; ++k) {
             pauseBefore(k, tries);
             std::size_t before = player.output().size();
@@ -161,8 +151,7 @@ void latencyRows(const Setup& setup, Table& table) {
     }
     {
         Child mpg123({"mpg123", "-R", "-o", "pulse"}, media + "/tones");
-        // Without SILENCE it reports every frame.
-        Clock::time_point typed = mpg123.type("SILENCE\nLOAD a.mp3\n");
+        Clock::time_point typed = mpg123.type("SILENCE\nLOAD a.mp3\n");  // SILENCE: no report of every frame
         if (!monitor.waitFor(toneOf(0), typed, typed + seconds(10))) fail("mpg123 -R is not heard");
         pauseAndNext(tries, mpg123, monitor, {"PAUSE\n", "PAUSE\n", "LOAD b.mp3\n", "LOAD a.mp3\n"}, theirs);
     }
@@ -170,7 +159,6 @@ void latencyRows(const Setup& setup, Table& table) {
     start(player, monitor, "gigabyte", "big");
     jumpTries(setup, player, monitor, jump);
     seekTries(tries, player, monitor, bigForward, bigBack, true);
-
     addTimes(table, "method: pacat (5 ms) write -> onset at the monitor, ms", onset, 0);
     addTimes(table, "method: end of a 100 ms tone -> silence heard, ms", end, 0);
     addTimes(table, "time typed -> first byte of its answer, ms", answer, 10, 20);
@@ -183,7 +171,6 @@ void latencyRows(const Setup& setup, Table& table) {
     addTimes(table, "1 GB MP3: jump typed -> the sound there, ms", jump, 50);
     addTimes(table, "1 GB MP3: f typed -> the sound where it lands, ms", bigForward, 50);
     addTimes(table, "1 GB MP3: d typed -> the sound where it lands, ms", bigBack, 50);
-    table.push_back({"the player's output stream (media.name)", stream, "", "", "", ""});
 }
 
 }  // namespace bench

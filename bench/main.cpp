@@ -1,7 +1,5 @@
-// Runs the player (release build) and the reference players on the media that
-// bench/run made, every sound to the private server's null sink, and prints the figures as a
-// markdown table beside their targets:
-//   quavelin_bench MEDIA REPS SECONDS TRIES
+// Runs the player and mpg123 on the media that bench/run made, every sound to the private server's
+// null sink, and prints the figures beside their targets: quavelin_bench MEDIA REPS SECONDS TRIES
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -20,5 +18,4 @@ int main(int argc, char** argv) {
     for (const Row& r : table)
         std::printf("| %s | %s | %s | %s | %s | %s |\n", r.measure.c_str(), r.ours.c_str(),
                     r.reference.c_str(), r.ratio.c_str(), r.target.c_str(), r.met.c_str());
-    return 0;
 }

@@ -36,8 +36,7 @@ inline Heard classOf(const std::int16_t (&samples)[256]) {
     }
     if (std::sqrt(power / 256) < 0.02) return kSilence;
     if (std::sqrt(power / 256) < 0.1) return kUnclear;
-    // A tone of f Hz crosses zero 2 f times a second; the bounds lie halfway (geometrically)
-    // between neighbouring tones.
+    // A tone of f Hz crosses zero 2 f times a second; the bounds lie (geometrically) between tones.
     double hz = crossings * 44100 / (2.0 * 256);
     for (int t = 0; t + 1 < kTones; ++t)
         if (hz < std::sqrt(static_cast<double>(kToneHz[t]) * kToneHz[t + 1])) return toneOf(t);
@@ -86,13 +85,6 @@ public:
         return first(since, deadline, [](Heard heard, Heard before) {
             return heard >= 0 && (before < 0 || (heard != before && heard != (before + 1) % kTones));
         });
-    }
-    // The last clear sound, or unclear before any.
-    Heard latest() {
-        std::lock_guard lock(mutex_);
-        for (auto w = windows_.rbegin(); w != windows_.rend(); ++w)
-            if (w->second != kUnclear) return w->second;
-        return kUnclear;
     }
 
 private:
