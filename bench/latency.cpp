@@ -1,0 +1,176 @@
+// How long a typed command takes to be answered and heard: each command typed at a timed moment,
+// its effect found at the sink's monitor. The player and mpg123 -R play in turn to the same sink.
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "bench/monitor.h"
+#include "tests/e2e/run_player.h"
+
+namespace bench {
+namespace {
+
+// The tone-changing track: five segments of 147 000 frames (3.33 s), tones 0 to 4, so that 10 s
+// is three segments: f lands three tones on, d two (three back), the track itself one on.
+constexpr long kRate = 44100, kSegmentFrames = 147'000;
+
+// A wait that moves through the tries, so that they meet every phase of what runs periodically.
+void pauseBefore(int k, int tries) { std::this_thread::sleep_for(milliseconds(300 + 400 * k / tries)); }
+
+// The player in the typed commands' media: a directory typed, and its first track heard.
+void start(Child& player, Monitor& monitor, const std::string& dir, const std::string& track) {
+    player.expect(e2e::kDirPrompt);
+    Clock::time_point typed = player.type(dir + "\n");
+    player.expect(e2e::prompt(track));
+    if (!monitor.waitFor(toneOf(0), typed, typed + seconds(60))) fail("the player is not heard in " + dir);
+}
+
+// Waits for the track's own change from one tone to the next: that tone, and when.
+int awaitChange(Monitor& monitor, Clock::time_point& changed) {
+    Heard tone = kUnclear;
+    auto at = monitor.first(Clock::now(), Clock::now() + seconds(10), [&](Heard heard, Heard before) {
+        return (tone = heard) == toneOf(before + 1) && before >= 0;
+    });
+    if (!at) fail("the tone-changing track did not change by itself");
+    changed = *at;
+    return tone;
+}
+
+// f and d in turn, typed 1.5 s into a segment: the player counts time played in whole seconds, so
+// it lands up to a second either side of 10 s away, still inside the segment it aims at. Where
+// opening the file takes so long that the player's clock runs ahead of the sound, any leap counts.
+void seekTries(int tries, Child& player, Monitor& monitor, Tries& forward, Tries& back, bool anyLeap) {
+    for (int k = 0; k < 2 * tries; ++k) {
+        Clock::time_point changed;
+        int current = awaitChange(monitor, changed);
+        std::this_thread::sleep_until(changed + milliseconds(1500));
+        Clock::time_point typed = player.type(k % 2 == 0 ? "f\n" : "d\n");
+        Heard want = toneOf(current + (k % 2 == 0 ? 3 : 2));
+        (k % 2 == 0 ? forward : back)
+            .add(typed, anyLeap ? monitor.waitForLeap(typed, typed + seconds(15))
+                                : monitor.waitFor(want, typed, typed + seconds(15), toneOf(want - 1)));
+    }
+}
+
+// Pause and resume in turn, timed to silence and to tone 0; then to the other track (tone 3) and back.
+void pauseAndNext(int tries, Child& player, Monitor& monitor, const std::string (&lines)[4],
+                  Tries (&times)[3]) {
+    for (int k = 0; k < 2 * tries; ++k) {
+        pauseBefore(k / 2, tries);
+        Clock::time_point typed = player.type(lines[k % 2]);
+        times[k % 2].add(typed,
+                         monitor.waitFor(k % 2 == 0 ? kSilence : toneOf(0), typed, typed + seconds(5)));
+    }
+    for (int k = 0; k < tries; ++k) {
+        pauseBefore(k, tries);
+        Clock::time_point typed = player.type(lines[2 + k % 2]);
+        times[2].add(typed, monitor.waitFor(toneOf(k % 2 == 0 ? 3 : 0), typed, typed + seconds(5)));
+    }
+}
+
+// The method's own delay: 100 ms of tone 2 written to pacat (5 ms latency), from the write to its
+// onset at the monitor, and from its planned end to the monitor's silence.
+void calibrate(const Setup& setup, Monitor& monitor, Tries& onsets, Tries& ends) {
+    Child pacat({"pacat", "--raw", "--format=s16le", "--rate=44100", "--channels=1", "--latency-msec=5", "-d",
+                 "quavelin"},
+                ".");
+    std::string click = (std::ostringstream() << std::ifstream(setup.media + "/click.raw").rdbuf()).str();
+    // Not timed: a new stream's first sounds come up to a second late while the server sets it up.
+    for (int k = 0; k < 3; ++k, std::this_thread::sleep_for(milliseconds(500))) pacat.write(click);
+    for (int k = 0; k < setup.tries; ++k) {
+        pauseBefore(k, setup.tries);
+        Clock::time_point written = Clock::now();
+        pacat.write(click);
+        auto onset = monitor.waitFor(toneOf(2), written, written + seconds(2));
+        onsets.add(written, onset);
+        Clock::time_point planned = onset.value_or(written) + milliseconds(100);
+        ends.add(planned, monitor.waitFor(kSilence, planned - milliseconds(90), planned + seconds(2)));
+    }
+}
+
+// The 1 GB file, copies of the tone-changing track: jump into each tenth of it, to a second whose
+// tone the track does not reach by itself for several seconds.
+void jumpTries(const Setup& setup, Child& player, Monitor& monitor, Tries& jump) {
+    const std::string media = setup.media + "/latency";
+    long copyFrames = 0;
+    std::ifstream(media + "/copy-frames") >> copyFrames;
+    auto copies = static_cast<long>(std::filesystem::file_size(media + "/gigabyte/big.mp3") /
+                                    std::filesystem::file_size(media + "/cycle-copy.mp3"));
+    // The tone at a second of the file, when it lies clear of a segment's edges by 0.3 s.
+    auto toneAt = [&](long second) -> std::optional<int> {
+        long local = second * kRate % copyFrames, segment = local / kSegmentFrames,
+             in = local % kSegmentFrames;
+        if (segment >= kTones || in < kRate * 3 / 10 || in > kSegmentFrames - kRate * 3 / 10) return {};
+        return static_cast<int>(segment);
+    };
+    for (int k = 0; k < setup.tries; ++k) {
+        long minute = copies * copyFrames / kRate / 60 * (2 * k + 1) / (2 * setup.tries), second = 0;
+        for (const std::string& line : {std::string("jump\n"), std::to_string(minute) + "\n"}) {
+            std::size_t from = player.output().size();
+            player.type(line);
+            player.expect(line == "jump\n" ? e2e::kMinutePrompt : e2e::kSecondPrompt, from);
+        }
+        Clock::time_point changed;
+        int current = awaitChange(monitor, changed);
+        std::optional<int> tone;
+        while (second < 60 &&
+               !((tone = toneAt(minute * 60 + second)) && (*tone + kTones - current) % kTones >= 3))
+            ++second;
+        if (second == 60) fail("no second to jump to in minute " + std::to_string(minute));
+        std::this_thread::sleep_until(changed + milliseconds(300));
+        Clock::time_point typed = player.type(std::to_string(second) + "\n");
+        jump.add(typed, monitor.waitFor(toneOf(*tone), typed, typed + seconds(15), toneOf(*tone - 1)));
+    }
+}
+
+}  // namespace
+
+void latencyRows(const Setup& setup, Table& table) {
+    std::fprintf(stderr, "bench: typed commands\n");
+    const std::string media = setup.media + "/latency";
+    const int tries = setup.tries;  // a plays tone 0, b tone 3, two minutes each
+    Monitor monitor;
+    Tries onset, end, answer, ours[3], theirs[3], forward, back, jump, bigForward, bigBack;
+    calibrate(setup, monitor, onset, end);
+    {
+        Child player({QUAVELIN_BINARY}, media);
+        start(player, monitor, "tones", "a");
+        for (int k = 0; k < tries; ++k) {
+            pauseBefore(k, tries);
+            std::size_t before = player.output().size();
+            Clock::time_point typed = player.type("time\n");
+            answer.add(typed, player.expect("\n", before));  // the answer's first byte
+            player.expect("~$ ", before);
+        }
+        pauseAndNext(tries, player, monitor, {"p\n", "r\n", "n\n", "n\n"}, ours);
+    }
+    {
+        Child player({QUAVELIN_BINARY}, media);
+        start(player, monitor, "seek", "cycle");
+        seekTries(tries, player, monitor, forward, back, false);
+    }
+    {
+        Child mpg123({"mpg123", "-R", "-o", "pulse"}, media + "/tones");
+        Clock::time_point typed = mpg123.type("SILENCE\nLOAD a.mp3\n");  // SILENCE: no report of every frame
+        if (!monitor.waitFor(toneOf(0), typed, typed + seconds(10))) fail("mpg123 -R is not heard");
+        pauseAndNext(tries, mpg123, monitor, {"PAUSE\n", "PAUSE\n", "LOAD b.mp3\n", "LOAD a.mp3\n"}, theirs);
+    }
+    Child player({QUAVELIN_BINARY}, media);
+    start(player, monitor, "gigabyte", "big");
+    jumpTries(setup, player, monitor, jump);
+    seekTries(tries, player, monitor, bigForward, bigBack, true);
+    addTimes(table, "method: pacat (5 ms) write -> onset at the monitor, ms", onset, 0);
+    addTimes(table, "method: end of a 100 ms tone -> silence heard, ms", end, 0);
+    addTimes(table, "time typed -> first byte of its answer, ms", answer, 10, 20);
+    addTimes(table, "pause typed -> monitor silent, ms", ours[0], 50, 100,
+             "mpg123 -R PAUSE " + text(theirs[0]));
+    addTimes(table, "rel typed -> sound again, ms", ours[1], 50, 100, "PAUSE again " + text(theirs[1]));
+    addTimes(table, "n typed -> next track's first sound, ms", ours[2], 50, 100, "LOAD " + text(theirs[2]));
+    addTimes(table, "f typed -> the sound 10 s on, ms", forward, 50, 100);
+    addTimes(table, "d typed -> the sound 10 s back, ms", back, 50, 100);
+    addTimes(table, "1 GB MP3: jump typed -> the sound there, ms", jump, 50);
+    addTimes(table, "1 GB MP3: f typed -> the sound where it lands, ms", bigForward, 50);
+    addTimes(table, "1 GB MP3: d typed -> the sound where it lands, ms", bigBack, 50);
+}
+
+}  // namespace bench
