@@ -36,7 +36,7 @@ std::unique_ptr<harness::Child> startPlayer(const fs::path& workdir, const Optio
     for (std::string word; wrapper >> word;) command.push_back(word);
     command.push_back(options.binary.string());
     command.insert(command.end(), options.arguments.begin(), options.arguments.end());
-    return std::make_unique<harness::Child>(command, workdir.string(), env);
+    return std::make_unique<harness::Child>(command, workdir.string(), env, options.inputClosed);
 }
 
 Run runPlayer(const fs::path& workdir, const std::string& input, const Options& options) {

@@ -51,6 +51,7 @@ struct Options {
     std::vector<std::string> arguments{};
     std::vector<std::string> env{};  // "NAME=value" entries over PATH, LC_ALL=C, SDL_AUDIODRIVER=dummy
     std::filesystem::path binary = QUAVELIN_BINARY;
+    bool inputClosed = false;  // started with standard input closed (the input is then empty)
 };
 
 struct Run {
