@@ -27,8 +27,8 @@ void TempTree::addFile(const fs::path& relative) const {
 }
 
 std::unique_ptr<harness::Child> startPlayer(const fs::path& workdir, const Options& options) {
-    // The player's own environment, one entry a name: the first given wins, so those of the test
-    // (wine, for one, takes the last entry of a name, where getenv takes the first).
+    // The player's own environment, one entry a name (getenv takes the first entry of a name, wine
+    // the last): the test's own entries come first and win.
     std::vector<std::string> env, command;
     auto add = [&env](const std::string& entry) {
         const std::string name = entry.substr(0, entry.find('=') + 1);

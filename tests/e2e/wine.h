@@ -28,7 +28,8 @@ std::string asLinuxOutput(std::string_view bytes);
 // path as the player sees it: Z:\tmp\...
 std::string windowsPath(const std::filesystem::path& path);
 
-// Ends wine's server, so that the next start takes its locale from its own environment.
+// Ends wine's server and what it keeps running, so that nothing of one locale carries over to the
+// next start.
 void restart();
 
 }  // namespace e2e::wine
