@@ -63,7 +63,10 @@ TEST_F(EndToEndBadInput, EndOfInputAndOddWordsAtEveryPrompt) {
         {"m\n50", started, 0},
         {"m\n50\n", started, 0},
         // Started without standard input, as at its end: no track file may be read as commands.
-        {"", kAsk + kDirPrompt + "0 | a\n\n" + prompt("a"), 1, {.arguments = {"long"}, .inputClosed = true}},
+        {"",
+         kAsk + kDirPrompt + "long\n0 | a\n\n" + prompt("a"),
+         1,
+         {.arguments = {"long"}, .inputClosed = true}},
     };
     for (const auto& [input, output, status, options] : cases) {
         SCOPED_TRACE(input.substr(0, 40));
