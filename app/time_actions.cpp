@@ -19,6 +19,8 @@ void playFrom(PlayerState& state, std::int64_t positionMs, std::int64_t now) {
     positionMs = std::min(positionMs, kLatestPositionMs);
     closeDevice();
     openAndPlay(state.playingName(), static_cast<std::int32_t>(positionMs));
+    // The file may have been replaced since the track started: its length is the new file's.
+    state.clock.lengthMs = trackLengthMs();
     state.clock.startMs = now - positionMs;
     state.clock.pausedTotalMs = 0;
     state.clock.pausedSinceMs.reset();
