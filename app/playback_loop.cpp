@@ -6,8 +6,8 @@
 #include "app/command_table.h"
 #include "app/next_track.h"
 #include "audio/device.h"
-#include "console/output.h"
 #include "console/typed_input.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -68,7 +68,7 @@ void startTrack(PlayerState& state, int slot) {
 }  // namespace
 
 int runPlaybackLoop(PlayerState& state) {
-    printBytes("\n");
+    platform::writeBytes("\n");
     startTrack(state, 0);
     for (;;) {
         if (playUntilTrackEnds(state) == TrackEnd::Quit) return 1;
@@ -79,7 +79,7 @@ int runPlaybackLoop(PlayerState& state) {
             platform::readChar();
             return 0;
         }
-        printBytes("\n");
+        platform::writeBytes("\n");
         if (next.kind == NextTrack::Kind::Exit) return 1;
         startTrack(state, next.slot);
     }
