@@ -25,12 +25,16 @@ inline const std::string kMinutePrompt = "移動先時間指定 分単位 ~$ ";
 inline const std::string kSecondPrompt = "移動先時間指定 秒単位 ~$ ";
 inline std::string prompt(const std::string& track) { return "Quavelin~ " + track + "~$ "; }
 
-// The time line and its bar follow the wall clock: each becomes "<time>". A negative time is never
-// shown, so it is left to stand out.
+// The played time and its bar follow the wall clock: they become "<time>", and the track's length
+// stays. A negative time is never shown, so it is left to stand out.
 inline std::string maskTimes(const std::string& out) {
-    static const std::regex timeLine("\n[0-9]+ min [0-9]+ sec / [0-9]+ min [0-9]+ sec\n[>.]{30}\n");
-    return std::regex_replace(out, timeLine, "\n<time>\n");
+    static const std::regex timeLine("\n[0-9]+ min [0-9]+ sec / ([0-9]+ min [0-9]+ sec)\n[>.]{30}\n");
+    return std::regex_replace(out, timeLine, "\n<time> / $1\n");
 }
+
+// A track of 15 seconds.
+inline const std::filesystem::path kLongTrack =
+    std::filesystem::path(QUAVELIN_SOURCE_DIR) / "tests/audio/fixtures/cbr.mp3";
 
 // A fresh temporary directory, removed with everything in it at the end of the test.
 class TempTree {

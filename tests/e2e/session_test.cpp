@@ -18,12 +18,11 @@ using namespace e2e;
 
 TEST(EndToEndSession, EveryCommandPrintsItsTextsAndKeepsPlaying) {
     TempTree tree;
-    const fs::path track = fs::path(QUAVELIN_SOURCE_DIR) / "tests/audio/fixtures/cbr.mp3";  // 15 s
     fs::create_directories(tree.root() / "music/sub");
     fs::create_directories(tree.root() / "music/x.y");
     tree.addFile("music/README");
     for (const char* name : {"music/a.mp3", "music/b.mp3", "music/sub/c.mp3"})
-        fs::copy_file(track, tree.root() / name);
+        fs::copy_file(kLongTrack, tree.root() / name);
 
     const std::string a = prompt("a");
     const std::string path = fs::canonical(tree.root() / "music").string();
@@ -40,9 +39,9 @@ TEST(EndToEndSession, EveryCommandPrintsItsTextsAndKeepsPlaying) {
         {"dir", "現在のディレクトリパス \n  " + path +
                     "\n現在のディレクトリ直下のディレクトリ\n  .\n  ..\n  README\n  sub\n" + a},
         {"f", a},
-        {"time", "\n<time>\n" + a},
+        {"time", "\n<time> / 0 min 15 sec\n" + a},
         {"d", a},
-        {"jump 0 3", "\n<time>\n" + kMinutePrompt + kSecondPrompt + a},
+        {"jump 0 3", "\n<time> / 0 min 15 sec\n" + kMinutePrompt + kSecondPrompt + a},
         {"shuffle loop alloop shuffle loop alloop p stop rel", a + a + a + a + a + a + a + a + a},
         {"n", "\n" + prompt("b")},
         {"cd sub", kDirPrompt + "\n" + prompt("c")},
