@@ -66,8 +66,7 @@ struct Run {
     int status = -1;  // exit status; 128 + signal number when killed by a signal (9: timed out)
 };
 
-// The player started in workdir, for a test that types in steps itself. Without a wrapper in the
-// options but with QUAVELIN_E2E_WRAPPER set (say, to a valgrind command), it runs under that one.
+// The player started in workdir, for a test that types in steps itself.
 std::unique_ptr<harness::Child> startPlayer(const std::filesystem::path& workdir,
                                             const Options& options = {});
 
