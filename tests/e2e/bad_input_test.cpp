@@ -63,7 +63,10 @@ TEST_F(EndToEndBadInput, EndOfInputAndOddWordsAtEveryPrompt) {
         {"m\n50", started, 0},
         {"m\n50\n", started, 0},
         // Started without standard input, as at its end: no track file may be read as commands.
-        {"", kAsk + kDirPrompt + "long\n0 | a\n\n" + prompt("a"), 1, {.arguments = {"long"}, .inputClosed = true}},
+        {"",
+         kAsk + kDirPrompt + "long\n0 | a\n\n" + prompt("a"),
+         1,
+         {.arguments = {"long"}, .inputClosed = true}},
     };
     for (const auto& [input, output, status, options] : cases) {
         SCOPED_TRACE(input.substr(0, 40));
@@ -101,9 +104,8 @@ TEST(EndToEndCommandLine, ADirectoryIsTheFirstAnswerAndOptionsAnswerWithoutStart
         {{"blank"}, 1, kAsk + kDirPrompt + "blank\n" + kNoTracks + kDirPrompt + inner, ""},
         // "--" ends the options: what follows is the directory, whatever it looks like.
         {{"--", "-h"}, 1, kAsk + kDirPrompt + "-h\n0 | b\n\n" + prompt("b"), ""},
+        // Each option has a short and a long name in one row of its table: one of each is tried.
         {{"-h"}, 0, usage, ""},
-        {{"--help"}, 0, usage, ""},
-        {{"-V"}, 0, "quavelin " QUAVELIN_VERSION "\n", ""},
         {{"--version"}, 0, "quavelin " QUAVELIN_VERSION "\n", ""},
         {{"-x"}, 2, "", "quavelin: unknown option '-x'\n" + usage},
         {{"a", "b"}, 2, "", "quavelin: one directory at most ('b' is a second one)\n" + usage},

@@ -21,8 +21,6 @@ inline const std::string kNoTracks =
 inline const std::string kExiting = "終了します\n";
 inline const std::string kHelpModes =
     "\nコマンドの状態\nshuffle  off\nloop     off\nalloop   off\n\nplease type to cmd ~$";
-inline const std::string kMinutePrompt = "移動先時間指定 分単位 ~$ ";
-inline const std::string kSecondPrompt = "移動先時間指定 秒単位 ~$ ";
 inline std::string prompt(const std::string& track) { return "Quavelin~ " + track + "~$ "; }
 
 // The played time and its bar follow the wall clock: they become "<time>", and the track's length

@@ -21,15 +21,15 @@ TEST(EndToEndSession, EveryCommandPrintsItsTextsAndKeepsPlaying) {
     fs::create_directories(tree.root() / "music/sub");
     fs::create_directories(tree.root() / "music/x.y");
     tree.addFile("music/README");
-    for (const char* name : {"music/a.mp3", "music/b.mp3", "music/sub/c.mp3"})
-        fs::copy_file(kLongTrack, tree.root() / name);
+    for (const char* name : {"music/a.mp3", "music/b.mp3"}) fs::copy_file(kLongTrack, tree.root() / name);
 
     const std::string a = prompt("a");
     const std::string path = fs::canonical(tree.root() / "music").string();
-    // Each line typed, and what the player prints for it.
+    // Each line typed, and what the player prints for it: the texts of the commands, the words
+    // taken by their first letters, the real directory. What the commands do to the track, and
+    // when, the unit scenarios pin down on the virtual clock.
     const std::pair<std::string, std::string> session[] = {
         {"music", "0 | a\n1 | b\n\n" + a},
-        {"b 1 b", "\n" + prompt("b") + "\n" + prompt("b") + "\n" + a},  // early in a: back to the last track
         // Words that are no command print nothing; a number ends at its first non-digit; the four
         // any-word commands go by their first letter.
         {"Stop exi jumps ff d10 -1 +3 99999999999 1x back play repeat",
@@ -38,13 +38,8 @@ TEST(EndToEndSession, EveryCommandPrintsItsTextsAndKeepsPlaying) {
         {"help ls", kHelpModes + "全曲一覧を表示します\n" + a},
         {"dir", "現在のディレクトリパス \n  " + path +
                     "\n現在のディレクトリ直下のディレクトリ\n  .\n  ..\n  README\n  sub\n" + a},
-        {"f", a},
         {"time", "\n<time> / 0 min 15 sec\n" + a},
-        {"d", a},
-        {"jump 0 3", "\n<time> / 0 min 15 sec\n" + kMinutePrompt + kSecondPrompt + a},
         {"shuffle loop alloop shuffle loop alloop p stop rel", a + a + a + a + a + a + a + a + a},
-        {"n", "\n" + prompt("b")},
-        {"cd sub", kDirPrompt + "\n" + prompt("c")},
         {"exit", ""},
     };
     std::string input, expected = kAsk + kDirPrompt;
