@@ -9,6 +9,8 @@
 namespace e2e {
 namespace fs = std::filesystem;
 
+const fs::path kLongTrack = fs::path(QUAVELIN_SOURCE_DIR) / "tests/audio/fixtures/cbr.mp3";
+
 TempTree::TempTree() {
     std::string pattern = (fs::temp_directory_path() / "quavelin-e2e-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");

@@ -12,7 +12,7 @@
 
 namespace e2e {
 
-// The player's own texts as it prints them in the C locale (UTF-8).
+// The player's own texts as it prints them in the C locale (UTF-8); the benchmark waits for them too.
 inline const std::string kAsk = "初期でのカレントディレクトリを指定してください。\n";
 inline const std::string kDirPrompt = "Please type to new Directory~$ ";
 inline const std::string kFailed = "失敗しました。\n";
@@ -21,6 +21,8 @@ inline const std::string kNoTracks =
 inline const std::string kExiting = "終了します\n";
 inline const std::string kHelpModes =
     "\nコマンドの状態\nshuffle  off\nloop     off\nalloop   off\n\nplease type to cmd ~$";
+inline const std::string kMinutePrompt = "移動先時間指定 分単位 ~$ ";
+inline const std::string kSecondPrompt = "移動先時間指定 秒単位 ~$ ";
 inline std::string prompt(const std::string& track) { return "Quavelin~ " + track + "~$ "; }
 
 // The played time and its bar follow the wall clock: they become "<time>", and the track's length
@@ -31,8 +33,7 @@ inline std::string maskTimes(const std::string& out) {
 }
 
 // A track of 15 seconds.
-inline const std::filesystem::path kLongTrack =
-    std::filesystem::path(QUAVELIN_SOURCE_DIR) / "tests/audio/fixtures/cbr.mp3";
+extern const std::filesystem::path kLongTrack;
 
 // A fresh temporary directory, removed with everything in it at the end of the test.
 class TempTree {
