@@ -49,6 +49,7 @@ TEST_F(EndToEndBadInput, EndOfInputAndOddWordsAtEveryPrompt) {
         int status;
         Options options{};
     };
+    const Options closedInput{.arguments = {"long"}, .inputClosed = true};
     const Case cases[] = {
         {"", kAsk + kDirPrompt + kExiting, 1},
         // Two words on a line are two tries; "Exit" is only a directory name.
@@ -63,10 +64,7 @@ TEST_F(EndToEndBadInput, EndOfInputAndOddWordsAtEveryPrompt) {
         {"m\n50", started, 0},
         {"m\n50\n", started, 0},
         // Started without standard input, as at its end: no track file may be read as commands.
-        {"",
-         kAsk + kDirPrompt + "long\n0 | a\n\n" + prompt("a"),
-         1,
-         {.arguments = {"long"}, .inputClosed = true}},
+        {"", kAsk + kDirPrompt + "long\n0 | a\n\n" + prompt("a"), 1, closedInput},
     };
     for (const auto& [input, output, status, options] : cases) {
         SCOPED_TRACE(input.substr(0, 40));
