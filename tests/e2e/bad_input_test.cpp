@@ -40,7 +40,7 @@ TEST_F(EndToEndBadInput, EndOfInputAndOddWordsAtEveryPrompt) {
     for (int k = 10; k < 60; ++k) tree.addFile("many/t" + std::to_string(k) + ".mp3");
     // A track long enough that the sound service holds it open while the player reads its input.
     fs::create_directory(tree.root() / "long");
-    fs::copy_file(fs::path(QUAVELIN_SOURCE_DIR) / "tests/audio/fixtures/cbr.mp3", tree.root() / "long/a.mp3");
+    fs::copy_file(kLongTrack, tree.root() / "long/a.mp3");
     std::string listing = "0 | a.b\n1 | A\n2 | b\n3 | " + longest + "\n4 | T  7\n";
     for (int k = 5; k < 50; ++k)  // numbers of two digits take the blank's place
         listing += std::to_string(k) + (k < 10 ? " | t" : "| t") + std::to_string(k + 5) + "\n";
@@ -49,6 +49,7 @@ TEST_F(EndToEndBadInput, EndOfInputAndOddWordsAtEveryPrompt) {
         int status;
         Options options{};
     };
+    const Options closedInput{.arguments = {"long"}, .inputClosed = true};
     const Case cases[] = {
         {"", kAsk + kDirPrompt + kExiting, 1},
         // Two words on a line are two tries; "Exit" is only a directory name.
@@ -63,10 +64,7 @@ TEST_F(EndToEndBadInput, EndOfInputAndOddWordsAtEveryPrompt) {
         {"m\n50", started, 0},
         {"m\n50\n", started, 0},
         // Started without standard input, as at its end: no track file may be read as commands.
-        {"",
-         kAsk + kDirPrompt + "long\n0 | a\n\n" + prompt("a"),
-         1,
-         {.arguments = {"long"}, .inputClosed = true}},
+        {"", kAsk + kDirPrompt + "long\n0 | a\n\n" + prompt("a"), 1, closedInput},
     };
     for (const auto& [input, output, status, options] : cases) {
         SCOPED_TRACE(input.substr(0, 40));
@@ -104,9 +102,8 @@ TEST(EndToEndCommandLine, ADirectoryIsTheFirstAnswerAndOptionsAnswerWithoutStart
         {{"blank"}, 1, kAsk + kDirPrompt + "blank\n" + kNoTracks + kDirPrompt + inner, ""},
         // "--" ends the options: what follows is the directory, whatever it looks like.
         {{"--", "-h"}, 1, kAsk + kDirPrompt + "-h\n0 | b\n\n" + prompt("b"), ""},
+        // Each option has a short and a long name in one row of its table: one of each is tried.
         {{"-h"}, 0, usage, ""},
-        {{"--help"}, 0, usage, ""},
-        {{"-V"}, 0, "quavelin " QUAVELIN_VERSION "\n", ""},
         {{"--version"}, 0, "quavelin " QUAVELIN_VERSION "\n", ""},
         {{"-x"}, 2, "", "quavelin: unknown option '-x'\n" + usage},
         {{"a", "b"}, 2, "", "quavelin: one directory at most ('b' is a second one)\n" + usage},
@@ -123,8 +120,7 @@ TEST(EndToEndCommandLine, ADirectoryIsTheFirstAnswerAndOptionsAnswerWithoutStart
 // libraries (which like to install handlers of their own) are loaded.
 TEST(EndToEndSignals, EndThePlayerByTheirDefaultAction) {
     TempTree tree;
-    std::filesystem::copy_file(std::filesystem::path(QUAVELIN_SOURCE_DIR) / "tests/audio/fixtures/cbr.mp3",
-                               tree.root() / "a.mp3");
+    fs::copy_file(kLongTrack, tree.root() / "a.mp3");
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         std::unique_ptr<harness::Child> player = startPlayer(tree.root());
         player->write(".\n");

@@ -12,7 +12,7 @@
 
 namespace e2e {
 
-// The player's own texts as it prints them in the C locale (UTF-8).
+// The player's own texts as it prints them in the C locale (UTF-8); the benchmark waits for them too.
 inline const std::string kAsk = "初期でのカレントディレクトリを指定してください。\n";
 inline const std::string kDirPrompt = "Please type to new Directory~$ ";
 inline const std::string kFailed = "失敗しました。\n";
@@ -25,12 +25,15 @@ inline const std::string kMinutePrompt = "移動先時間指定 分単位 ~$ ";
 inline const std::string kSecondPrompt = "移動先時間指定 秒単位 ~$ ";
 inline std::string prompt(const std::string& track) { return "Quavelin~ " + track + "~$ "; }
 
-// The time line and its bar follow the wall clock: each becomes "<time>". A negative time is never
-// shown, so it is left to stand out.
+// The played time and its bar follow the wall clock: they become "<time>", and the track's length
+// stays. A negative time is never shown, so it is left to stand out.
 inline std::string maskTimes(const std::string& out) {
-    static const std::regex timeLine("\n[0-9]+ min [0-9]+ sec / [0-9]+ min [0-9]+ sec\n[>.]{30}\n");
-    return std::regex_replace(out, timeLine, "\n<time>\n");
+    static const std::regex timeLine("\n[0-9]+ min [0-9]+ sec / ([0-9]+ min [0-9]+ sec)\n[>.]{30}\n");
+    return std::regex_replace(out, timeLine, "\n<time> / $1\n");
 }
+
+// A track of 15 seconds.
+extern const std::filesystem::path kLongTrack;
 
 // A fresh temporary directory, removed with everything in it at the end of the test.
 class TempTree {
@@ -62,8 +65,7 @@ struct Run {
     int status = -1;  // exit status; 128 + signal number when killed by a signal (9: timed out)
 };
 
-// The player started in workdir, for a test that types in steps itself. Without a wrapper in the
-// options but with QUAVELIN_E2E_WRAPPER set (say, to a valgrind command), it runs under that one.
+// The player started in workdir, for a test that types in steps itself.
 std::unique_ptr<harness::Child> startPlayer(const std::filesystem::path& workdir,
                                             const Options& options = {});
 

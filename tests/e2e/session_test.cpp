@@ -18,19 +18,18 @@ using namespace e2e;
 
 TEST(EndToEndSession, EveryCommandPrintsItsTextsAndKeepsPlaying) {
     TempTree tree;
-    const fs::path track = fs::path(QUAVELIN_SOURCE_DIR) / "tests/audio/fixtures/cbr.mp3";  // 15 s
     fs::create_directories(tree.root() / "music/sub");
     fs::create_directories(tree.root() / "music/x.y");
     tree.addFile("music/README");
-    for (const char* name : {"music/a.mp3", "music/b.mp3", "music/sub/c.mp3"})
-        fs::copy_file(track, tree.root() / name);
+    for (const char* name : {"music/a.mp3", "music/b.mp3"}) fs::copy_file(kLongTrack, tree.root() / name);
 
     const std::string a = prompt("a");
     const std::string path = fs::canonical(tree.root() / "music").string();
-    // Each line typed, and what the player prints for it.
+    // Each line typed, and what the player prints for it: the texts of the commands, the words
+    // taken by their first letters, the real directory. What the commands do to the track, and
+    // when, the unit scenarios pin down on the virtual clock.
     const std::pair<std::string, std::string> session[] = {
         {"music", "0 | a\n1 | b\n\n" + a},
-        {"b 1 b", "\n" + prompt("b") + "\n" + prompt("b") + "\n" + a},  // early in a: back to the last track
         // Words that are no command print nothing; a number ends at its first non-digit; the four
         // any-word commands go by their first letter.
         {"Stop exi jumps ff d10 -1 +3 99999999999 1x back play repeat",
@@ -39,13 +38,8 @@ TEST(EndToEndSession, EveryCommandPrintsItsTextsAndKeepsPlaying) {
         {"help ls", kHelpModes + "全曲一覧を表示します\n" + a},
         {"dir", "現在のディレクトリパス \n  " + path +
                     "\n現在のディレクトリ直下のディレクトリ\n  .\n  ..\n  README\n  sub\n" + a},
-        {"f", a},
-        {"time", "\n<time>\n" + a},
-        {"d", a},
-        {"jump 0 3", "\n<time>\n" + kMinutePrompt + kSecondPrompt + a},
+        {"time", "\n<time> / 0 min 15 sec\n" + a},
         {"shuffle loop alloop shuffle loop alloop p stop rel", a + a + a + a + a + a + a + a + a},
-        {"n", "\n" + prompt("b")},
-        {"cd sub", kDirPrompt + "\n" + prompt("c")},
         {"exit", ""},
     };
     std::string input, expected = kAsk + kDirPrompt;
@@ -90,8 +84,8 @@ TEST(EndToEndSession, ATrackIsHeardToItsEnd) {
     std::vector<float> samples(bytes.size() / sizeof(float));
     std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
     auto isSound = [](float x) { return x != 0.0f; };
-    auto first = std::ranges::find_if(samples, isSound);
-    auto gap = std::ranges::search_n(first, samples.end(), 2 * 441, 0.0f).begin();
+    auto first = std::find_if(samples.begin(), samples.end(), isSound);
+    auto gap = std::search_n(first, samples.end(), 2 * 441, 0.0f);
     ASSERT_NE(gap, samples.end()) << "no pause between the track and its next start";
     EXPECT_GE(gap - first, 2 * (44'100 * 19 / 10 - 2));  // frames, as lame and the decoder keep them
     EXPECT_NE(std::find_if(gap, samples.end(), isSound), samples.end());

@@ -107,7 +107,6 @@ Ended Child::wait(Clock::time_point deadline) {
     // Its output may end before it does, and it may never end: it is held to the deadline.
     while (::wait4(pid_, &status, WNOHANG, &ended.resources) == 0) {
         if (msUntil(deadline) == 0) {
-            ended.timedOut = true;
             ::kill(pid_, SIGKILL);
             ::wait4(pid_, &status, 0, &ended.resources);
         } else if (!readSome(std::min(msUntil(deadline), 10))) {

@@ -17,9 +17,8 @@ namespace harness {
 using Clock = std::chrono::steady_clock;
 
 struct Ended {
-    int status = -1;        // exit status; 128 + signal number when killed by a signal
-    bool timedOut = false;  // killed because it was still running at the deadline
-    rusage resources{};     // what it used, as the system counted it
+    int status = -1;     // exit status; 128 + signal number when killed by a signal (9 at the deadline)
+    rusage resources{};  // what it used, as the system counted it
 };
 
 class Child {

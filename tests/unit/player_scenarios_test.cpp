@@ -32,6 +32,7 @@ struct Scenario {
     // for pause, resume and close.
     std::string calls;
     std::string shown;  // a piece of the output that must be there
+    int status = 1;
 };
 
 // clang-format off
@@ -57,6 +58,17 @@ const Scenario kScenarios[] = {
     {"ASecondPauseKeepsTheFirstOnesStart", {"a.mp3", "b.mp3"}, 10'000,
      {{2000, "pause"}, {7000, "p"}, {12'000, "rel"}, {22'000, "exit"}},
      "0 a.mp3@0, 2000 pause, 7000 pause, 12000 resume, 20000 close, 20000 b.mp3@0", ""},
+    // The choice of the next slot, one rule a row; shuffle's random numbers are 5 and 4.
+    {"LoopPlaysTheTrackAgainOverShuffleAndBeforeStaysOnTheFirst", {"a.mp3", "b.mp3", "c.mp3"}, 2000,
+     {{500, "shuffle loop"}, {3000, "b"}, {3500, "exit"}}, "0 a.mp3@0, 2000 close, 2000 a.mp3@0, 3000 close, 3000 a.mp3@0", ""},
+    {"ShuffleChoosesEveryStartButATypedNumber", {"a.mp3", "b.mp3", "c.mp3"}, 2000,
+     {{500, "shuffle"}, {2500, "0"}, {3000, "n"}, {3500, "exit"}},
+     "0 a.mp3@0, 2000 close, 2000 c.mp3@0, 2500 close, 2500 a.mp3@0, 3000 close, 3000 b.mp3@0", ""},
+    {"ANumberPastTheTracksWrapsToTheFirstButEndsTheRunInAlloop", {"a.mp3", "b.mp3", "c.mp3"}, 60'000,
+     {{500, "7"}, {1000, "alloop 7"}}, "0 a.mp3@0, 500 close, 500 a.mp3@0, 1000 close", ""},
+    // The end of the 50 slots is one slot nearer in loop mode: there 49 ends the run.
+    {"Slot49PlaysButEndsTheRunInLoopMode", {"a.mp3", "b.mp3", "c.mp3"}, 60'000, {{500, "49"}, {1000, "loop 49"}},
+     "0 a.mp3@0, 500 close, 500 a.mp3@0, 1000 close", "", 0},
     {"RelWhenNotPausedPrintsOnlyThePrompt", {"a.mp3"}, 10'000, {{400, "rel"}, {600, "exit"}}, "0 a.mp3@0",
      "\nQuavelin~ a~$ Quavelin~ a~$ "},
     // A pause, a seek and the end, all to the millisecond: the track ends at the first check after
@@ -122,11 +134,12 @@ TEST(PlayerScenarios, DeviceCallsAndOutputAsTyped) {
     for (const Scenario& s : kScenarios) {
         SCOPED_TRACE(s.name);
         fake::reset();
+        fake::setRandom({5, 4});
         addTracks("/my two", {"x.mp3", "y.mp3"}, s.lengthMs);
         addTracks("/m", s.tracks, s.lengthMs);
         fake::typeAt(0, "/m\n");
         for (const auto& [atMs, text, lineEnd] : s.typed) fake::typeAt(atMs, lineEnd ? text + "\n" : text);
-        EXPECT_EQ(::runPlayer(), 1);
+        EXPECT_EQ(::runPlayer(), s.status);
         EXPECT_EQ(deviceCalls(), s.calls);
         EXPECT_NE(fake::output().find(s.shown), std::string::npos) << fake::output();
     }
