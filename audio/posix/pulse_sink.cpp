@@ -36,6 +36,7 @@ bool established = false;   // the first connection was made: failures from now 
 bool answering = true;      // false once an answer was late, until the server is heard again
 bool lost = false;          // the server went away; the sound comes back with a new connection
 bool trying = false;        // a new connection is under way
+bool resyncDue = false;     // the sound was lost: it catches up once a new stream plays
 pa_usec_t lastRequest = 0;  // when the server last asked for sound
 
 void drop(pa_operation* operation) {
@@ -71,7 +72,8 @@ void playFromTheClock() {
 
 // While corked the server asks for nothing new; a request still on its way is left for the
 // refill that comes with the uncork. After a long silence of the server (stopped, or starved of
-// time) what it had queued is old: the sound catches up with the clock.
+// time) what it had queued is old, and a new connection starts afresh: the sound catches up with
+// the clock.
 void onWritable(pa_stream* s, std::size_t bytes, void*) {
     answering = true;
     pa_usec_t now = pa_rtclock_now();
@@ -82,6 +84,14 @@ void onWritable(pa_stream* s, std::size_t bytes, void*) {
         playFromTheClock();
     else
         write(bytes);
+}
+
+// A new connection's stream may start playing a good while after it asked for sound (a server
+// that has just started): only then does the sound catch up with the clock.
+void onStarted(pa_stream*, void*) {
+    if (!resyncDue) return;
+    resyncDue = false;
+    playFromTheClock();
 }
 
 void onDone(pa_stream*, int, void*) { pa_threaded_mainloop_signal(loop, 0); }
@@ -128,6 +138,7 @@ void disconnect() {
     if (stream != nullptr) {
         pa_stream_set_state_callback(stream, nullptr, nullptr);
         pa_stream_set_write_callback(stream, nullptr, nullptr);
+        pa_stream_set_started_callback(stream, nullptr, nullptr);
         pa_stream_unref(stream);
     }
     if (context != nullptr) {
@@ -149,6 +160,8 @@ void loseServer() {
     if (!lost) std::fputs("quavelin: the sound server has gone; trying to reach it again.\n", stderr);
     lost = true;
     trying = false;
+    resyncDue = true;
+    lastRequest = 0;
     pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop);
     timeval at{};
     pa_timeval_add(pa_gettimeofday(&at), kRetryUsec);
@@ -172,7 +185,6 @@ void onStreamState(pa_stream* s, void*) {
         trying = false;
         answering = true;
         std::fputs("quavelin: the sound server is back.\n", stderr);
-        playFromTheClock();
     }
     if (state == PA_STREAM_FAILED || (state == PA_STREAM_TERMINATED && s == stream)) loseServer();
 }
@@ -221,6 +233,7 @@ void connectStream(pa_stream_flags_t flags) {
     if (stream == nullptr) return;
     pa_stream_set_state_callback(stream, onStreamState, nullptr);
     pa_stream_set_write_callback(stream, onWritable, nullptr);
+    pa_stream_set_started_callback(stream, onStarted, nullptr);
     // No prebuffering: a refilled stream plays as soon as it is uncorked.
     const pa_buffer_attr buffer{static_cast<std::uint32_t>(-1), kTargetBytes, 0, kRequestBytes,
                                 static_cast<std::uint32_t>(-1)};
