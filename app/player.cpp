@@ -2,9 +2,12 @@
 
 #include "app/playback_loop.h"
 #include "app/startup.h"
+#include "platform/desktop_bus.h"
 
-int runPlayer(const std::optional<std::string>& startDirectory) {
+int runPlayer(const std::optional<std::string>& startDirectory, bool onDesktopBus) {
     PlayerState state;
     if (runStartup(state, startDirectory) == Flow::Quit) return 1;
-    return runPlaybackLoop(state);
+    int status = runPlaybackLoop(state, onDesktopBus);
+    platform::bus::close();
+    return status;
 }

@@ -3,6 +3,7 @@
 // one after another by whatever reads next.
 #include <array>
 
+#include "platform/desktop_bus.h"
 #include "platform/platform.h"
 #include "platform/stdin_source.h"
 
@@ -95,9 +96,11 @@ bool waitForInput(int timeoutMs) {
     flushOutput();
     const std::int64_t deadline = clockMs() + timeoutMs;
     for (;;) {
-        if (bufferedNonBlank() || ended) return true;
+        // A command from the desktop's bus wakes the wait too; standard input is then left unread.
+        if (bufferedNonBlank() || ended || bus::callWaiting()) return true;
         std::int64_t left = deadline - clockMs();
         if (!detail::stdinWait(left > 0 ? static_cast<int>(left) : 0)) return false;
+        if (bus::callWaiting()) return true;
         // Keep one leftover blank (a line end may still answer a final single-byte read), then
         // take what is ready without waiting.
         if (head < tail) {

@@ -41,8 +41,9 @@ int readChar();
 
 // Waits up to timeoutMs (0: not at all) until a command can be read without waiting for the user:
 // unread non-blank input is buffered, or standard input has bytes or end-of-file ready. A leftover
-// line end alone is not. Returns as soon as one can, true; false when the time is up. Flushes the
-// output first, so whatever the player printed is seen while it waits.
+// line end alone is not. A command waiting from the desktop's bus (desktop_bus.h) counts as well.
+// Returns as soon as one can, true; false when the time is up. Flushes the output first, so
+// whatever the player printed is seen while it waits.
 bool waitForInput(int timeoutMs);
 
 // ---- Output ---------------------------------------------------------------------------------
