@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "app/player.h"
-#include "console/output.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -39,8 +39,8 @@ constexpr std::array kOptions{
 };
 
 int usageError(const std::string& message) {
-    printError("quavelin: " + message + "\n");
-    printError(kUsageLine);
+    platform::writeError("quavelin: " + message + "\n");
+    platform::writeError(kUsageLine);
     return 2;
 }
 
@@ -65,10 +65,10 @@ int runCommandLine(const std::vector<std::string>& arguments) {
                 continue;
             }
             if (found->option == Option::Version) {
-                printBytes("quavelin " QUAVELIN_VERSION "\n");
+                platform::writeBytes("quavelin " QUAVELIN_VERSION "\n");
             } else {
-                printBytes(kUsageLine);
-                printBytes(kUsageRest);
+                platform::writeBytes(kUsageLine);
+                platform::writeBytes(kUsageRest);
             }
             return 0;
         }

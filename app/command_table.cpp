@@ -1,6 +1,8 @@
 #include "app/command_table.h"
 
 #include <array>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -24,7 +26,9 @@ constexpr std::string_view kBeforeHelp =
     "それ以後はその曲を再生します。";
 constexpr std::string_view kNextHelp = "現在再生されている曲の次の曲を再生します";
 
-// In the order of the help screen's rows, which the help screen searches from the top.
+// In the order of the help screen's rows. The order decides nothing else: a typed word is first
+// looked for among the whole words, wherever they stand, and only then among the first letters and
+// the digits, so that a row added anywhere is reached by its own word.
 constexpr std::array kCommands{
     Command{"before", Match::FirstLetter, beforeAction, kBeforeHelp},
     Command{"next", Match::FirstLetter, nextAction, kNextHelp},
@@ -72,8 +76,17 @@ bool matches(const Command& command, std::string_view word) {
 
 Action actionFor(std::string_view word) {
     for (const Command& command : kCommands)
-        if (matches(command, word)) return command.action;
+        if (command.match == Match::WholeWord && matches(command, word)) return command.action;
+    for (const Command& command : kCommands)
+        if (command.match != Match::WholeWord && matches(command, word)) return command.action;
     return nullptr;
+}
+
+std::vector<std::pair<std::string_view, Action>> commandWords() {
+    std::vector<std::pair<std::string_view, Action>> words;
+    for (const Command& command : kCommands)
+        if (command.action != nullptr) words.emplace_back(command.word, command.action);
+    return words;
 }
 
 std::optional<std::string_view> helpTextFor(std::string_view word) {

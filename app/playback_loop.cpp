@@ -7,8 +7,8 @@
 #include "app/desktop_remote.h"
 #include "app/next_track.h"
 #include "audio/device.h"
-#include "console/output.h"
 #include "console/typed_input.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -89,7 +89,7 @@ void startTrack(PlayerState& state, int slot) {
 }  // namespace
 
 int runPlaybackLoop(PlayerState& state, bool onDesktopBus) {
-    printBytes("\n");
+    platform::writeBytes("\n");
     startTrack(state, 0);
     // Once the first prompt is out: the player can be driven before the bus has answered.
     if (onDesktopBus) platform::bus::open();
@@ -102,7 +102,7 @@ int runPlaybackLoop(PlayerState& state, bool onDesktopBus) {
             platform::readChar();
             return 0;
         }
-        printBytes("\n");
+        platform::writeBytes("\n");
         if (next.kind == NextTrack::Kind::Exit) return 1;
         startTrack(state, next.slot);
     }

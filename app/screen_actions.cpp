@@ -1,12 +1,12 @@
 #include "app/command_table.h"
 #include "app/directory_dialogue.h"
-#include "console/output.h"
 #include "console/status_lines.h"
 #include "console/typed_input.h"
 #include "library/directory.h"
+#include "platform/platform.h"
 
 Flow listAction(PlayerState& state, std::string_view) {
-    printBytes("\n");
+    platform::writeBytes("\n");
     listTracks(state.tracks);
     reprompt(state);
     return Flow::Continue;
@@ -16,7 +16,7 @@ Flow changeDirectoryAction(PlayerState& state, std::string_view) {
     Entered entered = askForDirectory();
     if (entered == Entered::Quit) return Flow::Quit;
     if (entered == Entered::No) {
-        printText("失敗しました\n");
+        platform::writeText("失敗しました\n");
         reprompt(state);
         return Flow::Continue;
     }
@@ -26,30 +26,30 @@ Flow changeDirectoryAction(PlayerState& state, std::string_view) {
 }
 
 Flow showDirectoryAction(PlayerState& state, std::string_view) {
-    printText("現在のディレクトリパス \n  ");
-    printBytes(platform::currentDirectory());
-    printBytes("\n");
-    printText("現在のディレクトリ直下のディレクトリ\n");
+    platform::writeText("現在のディレクトリパス \n  ");
+    platform::writeBytes(platform::currentDirectory());
+    platform::writeBytes("\n");
+    platform::writeText("現在のディレクトリ直下のディレクトリ\n");
     listSubdirectories();
     reprompt(state);
     return Flow::Continue;
 }
 
 Flow helpAction(PlayerState& state, std::string_view) {
-    printText("\nコマンドの状態\n");
+    platform::writeText("\nコマンドの状態\n");
     showOnOff(state.modes.shuffle, "shuffle");
     showOnOff(state.modes.loopOne, "loop");
     showOnOff(state.modes.stopAtEnd, "alloop");
-    printBytes("\n");
-    printBytes("please type to cmd ~$");
+    platform::writeBytes("\n");
+    platform::writeBytes("please type to cmd ~$");
     std::optional<std::string> word = readWord();
     if (!word) return Flow::Quit;
     std::optional<std::string_view> text = helpTextFor(*word);
     if (text) {
-        printText(*text);
-        printBytes("\n");
+        platform::writeText(*text);
+        platform::writeBytes("\n");
     } else {
-        printText("コマンドが無効です。\n");
+        platform::writeText("コマンドが無効です。\n");
     }
     reprompt(state);
     return Flow::Continue;

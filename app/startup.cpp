@@ -1,15 +1,15 @@
 #include "app/startup.h"
 
 #include "app/directory_dialogue.h"
-#include "console/output.h"
+#include "platform/platform.h"
 
 Flow runStartup(PlayerState& state, const std::optional<std::string>& givenDirectory) {
     platform::seedRandom(static_cast<std::uint32_t>(platform::clockSeconds()));
-    printText("初期でのカレントディレクトリを指定してください。\n");
+    platform::writeText("初期でのカレントディレクトリを指定してください。\n");
     for (Entered entered = askForDirectory(givenDirectory); entered != Entered::Yes;
          entered = askForDirectory()) {
         if (entered == Entered::Quit) return Flow::Quit;
-        printText("失敗しました。\n");
+        platform::writeText("失敗しました。\n");
     }
     if (loadTracksAsking(state) == Flow::Quit) return Flow::Quit;
     listTracks(state.tracks);

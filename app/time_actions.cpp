@@ -6,6 +6,7 @@
 #include "console/output.h"
 #include "console/status_lines.h"
 #include "console/typed_input.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -19,6 +20,8 @@ void playFrom(PlayerState& state, std::int64_t positionMs, std::int64_t now) {
     positionMs = std::min(positionMs, kLatestPositionMs);
     closeDevice();
     openAndPlay(state.playingName(), static_cast<std::int32_t>(positionMs));
+    // The file may have been replaced since the track started: its length is the new file's.
+    state.clock.lengthMs = trackLengthMs();
     state.clock.startMs = now - positionMs;
     state.clock.pausedTotalMs = 0;
     state.clock.pausedSinceMs.reset();
@@ -64,10 +67,10 @@ Flow seekForwardAction(PlayerState& state, std::string_view) {
 
 Flow jumpAction(PlayerState& state, std::string_view) {
     printTimeLine(state);
-    printText("移動先時間指定 分単位 ~$ ");
+    platform::writeText("移動先時間指定 分単位 ~$ ");
     std::optional<std::int64_t> minutes = readNumber();
     if (!minutes) return Flow::Quit;
-    printText("移動先時間指定 秒単位 ~$ ");
+    platform::writeText("移動先時間指定 秒単位 ~$ ");
     std::optional<std::int64_t> seconds = readNumber();
     if (!seconds) return Flow::Quit;
     // A time before the start plays from the start.

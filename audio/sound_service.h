@@ -26,6 +26,9 @@ struct SoundService {
 using QuavelinSoundEntry = const SoundService* (*)();
 }
 
-// The service this build plays through. The POSIX one waits here, on first use, for its module to
-// finish loading.
+// Makes the service ready in the background, so that the first track needn't wait for it (the
+// POSIX sound module and its libraries load on a thread of their own). Called once the player
+// starts, after the command line: --help and the like load nothing.
+void prepareSoundService();
+// The service this build plays through; waits, on first use, for it to be ready.
 const SoundService& soundService();

@@ -7,12 +7,6 @@
 
 #include "platform/platform.h"
 
-void printText(std::string_view utf8) { platform::writeText(utf8); }
-
-void printBytes(std::string_view bytes) { platform::writeBytes(bytes); }
-
-void printError(std::string_view utf8) { platform::writeError(utf8); }
-
 void printFormat(const char* format, ...) {
     std::array<char, 128> line{};  // a number or two and a fixed label
     std::va_list args;

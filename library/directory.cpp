@@ -1,15 +1,15 @@
 #include "library/directory.h"
 
-#include "console/output.h"
 #include "library/track_list.h"
+#include "platform/platform.h"
 
 void listSubdirectories() {
     TrackList list;
     fillList(list, platform::NamePattern::NamesWithoutDot);
     for (const platform::NameSlot& slot : list) {
         if (isEndMarker(slot)) return;
-        printBytes("  ");
-        printBytes(nameIn(slot));
-        printBytes("\n");
+        platform::writeBytes("  ");
+        platform::writeBytes(nameIn(slot));
+        platform::writeBytes("\n");
     }
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "console/output.h"
+#include "platform/platform.h"
 
 int fillList(TrackList& list, platform::NamePattern pattern) {
     int found = platform::findNames(pattern, list);
@@ -28,7 +29,7 @@ void listTracks(const TrackList& list) {
         const platform::NameSlot& slot = list[static_cast<std::size_t>(i)];
         if (isEndMarker(slot)) return;
         printFormat("%-2d| ", i);
-        printBytes(trackTitle(nameIn(slot)));
-        printBytes("\n");
+        platform::writeBytes(trackTitle(nameIn(slot)));
+        platform::writeBytes("\n");
     }
 }

@@ -1,6 +1,7 @@
 // One buffered stream over standard input, shared by every platform: words, single bytes and the
 // "is a command waiting" test all read from the same buffer, so words typed on one line are taken
 // one after another by whatever reads next.
+#include <algorithm>
 #include <array>
 
 #include "platform/desktop_bus.h"
@@ -27,10 +28,29 @@ bool fill() {
     return tail > 0;
 }
 
-bool bufferedNonBlank() {
-    for (std::size_t k = head; k < tail; ++k)
-        if (!isBlank(buffer[k])) return true;
-    return false;
+// True when the first unread word is buffered with the blank or line end that ends it, so that
+// reading it waits for nothing.
+bool wholeWordBuffered() {
+    std::size_t k = head;
+    while (k < tail && isBlank(buffer[k])) ++k;
+    while (k < tail && !isBlank(buffer[k])) ++k;
+    return k < tail;
+}
+
+// A word too long for the buffer keeps this many of its first bytes while it waits for its end:
+// more than any answer holds, so that no read takes anything else from it.
+constexpr std::size_t kLongWordKept = buffer.size() / 2;
+
+// Moves the unread bytes to the front of the buffer to make room behind them. Only blanks and a
+// word without its end can be unread here: the blanks are squeezed to the last one (a line end may
+// still answer a final single-byte read), and a word that fills the buffer is cut.
+void makeRoom() {
+    std::size_t from = head;
+    while (from + 1 < tail && isBlank(buffer[from]) && isBlank(buffer[from + 1])) ++from;
+    std::copy(buffer.data() + from, buffer.data() + tail, buffer.data());
+    tail -= from;
+    head = 0;
+    if (tail == buffer.size()) tail = (isBlank(buffer[0]) ? 1 : 0) + kLongWordKept;
 }
 
 // Skips blanks and line ends up to the next answer; false at end of input.
@@ -97,23 +117,17 @@ bool waitForInput(int timeoutMs) {
     const std::int64_t deadline = clockMs() + timeoutMs;
     for (;;) {
         // A command from the desktop's bus wakes the wait too; standard input is then left unread.
-        if (bufferedNonBlank() || ended || bus::callWaiting()) return true;
+        if (wholeWordBuffered() || ended || bus::callWaiting()) return true;
         std::int64_t left = deadline - clockMs();
         if (!detail::stdinWait(left > 0 ? static_cast<int>(left) : 0)) return false;
         if (bus::callWaiting()) return true;
-        // Keep one leftover blank (a line end may still answer a final single-byte read), then
-        // take what is ready without waiting.
-        if (head < tail) {
-            buffer[0] = buffer[tail - 1];
-            head = 0;
-            tail = 1;
-        } else {
-            head = tail = 0;
-        }
+        // Take what is ready without waiting.
+        makeRoom();
         std::size_t got = detail::stdinRead(buffer.data() + tail, buffer.size() - tail);
         if (got == 0) ended = true;
         tail += got;
-        // Blank lines are no command: wait on for what is left of the time.
+        // Blank lines are no command, and half a word waits in the buffer for its end while the
+        // player goes on: wait on for what is left of the time.
     }
 }
 

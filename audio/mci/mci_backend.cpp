@@ -80,4 +80,5 @@ constexpr SoundService kMci{open, play, pause, resume, close, lengthMs};
 
 }  // namespace
 
+void prepareSoundService() {}
 const SoundService& soundService() { return kMci; }

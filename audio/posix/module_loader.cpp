@@ -1,5 +1,5 @@
 // The player's side of the sound service: the libmpg123, libsoxr, libpulse and SDL2 service lives in a
-// module of its own (quavelin-sound.so), loaded on a thread that starts with the process. Linked
+// module of its own (quavelin-sound.so), loaded on a thread that starts with the player. Linked
 // directly, those libraries and the fifty more that Debian's SDL2 brings would all load before
 // main, and the first prompt would wait for them; loaded here, they load while it is shown. The
 // first call that needs the sound service waits for the load to finish. Without the module the
@@ -68,21 +68,19 @@ void load() {
     loaded.notify_all();
 }
 
-// Started before main, so that the libraries load while the first prompt is up.
-[[maybe_unused]] const bool loadingStarted = [] {
-    try {
-        std::thread(load).detach();
-    } catch (...) {
-        load();  // no thread to be had: load now
-    }
-    return true;
-}();
-
 // Without the module: nothing opens, and the player keeps its time in silence.
 constexpr SoundService kSilent{[](const char*) { return 0; },  [](std::uint32_t) {}, [] {}, [] {}, [] {},
                                [] { return std::uint32_t{0}; }};
 
 }  // namespace
+
+void prepareSoundService() {
+    try {
+        std::thread(load).detach();
+    } catch (...) {
+        load();  // no thread to be had: load now
+    }
+}
 
 const SoundService& soundService() {
     loaded.wait(false, std::memory_order_acquire);

@@ -123,21 +123,21 @@ private:
         while (!ended_ && converted_.empty()) {
             std::size_t bytes = 0;
             int result = mpg123_read(handle_.get(), native_.data(), native_.size() * sizeof(float), &bytes);
-            if (result != MPG123_OK && result != MPG123_NEW_FORMAT) {
+            // What comes with a format change is still in the format before it, and the last of
+            // the file may come with its end.
+            const auto channels = static_cast<std::size_t>(channels_);
+            const std::size_t got = bytes / (sizeof(float) * channels);
+            const auto dropped = std::min(static_cast<std::size_t>(skip_), got);  // a seek's rest
+            skip_ -= static_cast<std::int64_t>(dropped);
+            if (got > dropped)
+                converter_.convert(native_.data() + dropped * channels, got - dropped, converted_);
+            if (result == MPG123_NEW_FORMAT && !takeFormat()) {
+                converted_.clear();
+                ended_ = true;
+            } else if (result != MPG123_OK && result != MPG123_NEW_FORMAT) {
                 // The end of the file, or an error that stops decoding: what the converter holds
                 // is the last of the sound.
                 converter_.drain(converted_);
-                ended_ = true;
-            }
-            // What comes with a format change is still in the format before it.
-            auto got = bytes / (sizeof(float) * static_cast<std::size_t>(channels_));
-            auto dropped = std::min<std::size_t>(static_cast<std::size_t>(skip_), got);  // a seek's rest
-            skip_ -= static_cast<std::int64_t>(dropped);
-            if (got > dropped)
-                converter_.convert(native_.data() + dropped * static_cast<std::size_t>(channels_),
-                                   got - dropped, converted_);
-            if (result == MPG123_NEW_FORMAT && !takeFormat()) {
-                converted_.clear();
                 ended_ = true;
             }
         }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -22,6 +23,15 @@ std::array<float, static_cast<std::size_t>(kFadeFrames) * kChannels> fadeOut{};
 std::int64_t fadeOutLeft = 0;    // frames of it still to render, at its end
 std::int64_t fadeOutServed = 0;  // frames of it rendered
 std::int64_t afterFadeOut = 0;   // frames rendered after it
+// Where the playing track is by the clock: clockFromMs at clockSinceMs, and on from there while it
+// plays (the same steady clock as the player's own).
+std::int64_t clockFromMs = 0;
+std::int64_t clockSinceMs = 0;
+
+std::int64_t nowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
 
 void renderPlaying(float* out, std::size_t frames) {
     auto fromFade = static_cast<std::size_t>(std::min(static_cast<std::int64_t>(frames), fadeOutLeft));
@@ -37,6 +47,14 @@ void renderPlaying(float* out, std::size_t frames) {
         std::fill(out, out + frames * kChannels, 0.0F);
 }
 
+// The sink plays on after a gap: the playing track goes on from where the clock says it is.
+void resyncPlaying() {
+    fadeOutLeft = 0;
+    if (playing == nullptr || playing->paused()) return;
+    std::int64_t at = clockFromMs + nowMs() - clockSinceMs;
+    playing->startAt(static_cast<std::uint32_t>(std::clamp<std::int64_t>(at, 0, playing->lengthMs())));
+}
+
 // SDL_AUDIODRIVER asks for SDL by naming one of its drivers (the tests' dummy and disk outputs).
 bool sdlAskedFor() {
     const char* driver = std::getenv("SDL_AUDIODRIVER");
@@ -47,7 +65,7 @@ bool sdlAskedFor() {
 bool ensureOpen() {
     if (!openTried) {
         openTried = true;
-        if (sdlAskedFor() || !openPulseSink(renderPlaying, sink)) {
+        if (sdlAskedFor() || !openPulseSink(renderPlaying, resyncPlaying, sink)) {
             // Without a device SDL's dummy output is taken: it keeps real time, silently.
             if (openSdlSink(renderPlaying, sink) != 1)
                 std::fputs("quavelin: no usable sound device; tracks play silently.\n", stderr);
@@ -89,15 +107,25 @@ void play(Track& track, std::uint32_t fromMs) {
     fadeOutPlaying();
     track.startAt(fromMs);
     playing = &track;
+    clockFromMs = fromMs;
+    clockSinceMs = nowMs();
     sink.start();
 }
 
 void setPaused(Track& track, bool paused) {
     if (sink.lock == nullptr) return;
     SinkLock lock;
-    if (playing == &track) fadeOutPlaying();
+    if (playing != &track) {
+        track.setPaused(paused);
+        return;
+    }
+    fadeOutPlaying();
+    // The clock stands still in a pause.
+    std::int64_t now = nowMs();
+    if (paused && !track.paused()) clockFromMs += now - clockSinceMs;
+    clockSinceMs = now;
     track.setPaused(paused);
-    if (playing == &track) sink.start();
+    sink.start();
 }
 
 void forget(Track& track) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdio>
 
 #include "audio/posix/output_format.h"
 #include "audio/posix/quiet_stderr.h"
@@ -15,12 +16,27 @@ namespace {
 // memory, and with two seconds it came to half a megabyte more for no audible gain.
 constexpr std::uint32_t kTargetBytes = 1u * kRate * kBytesPerFrame;
 constexpr std::uint32_t kRequestBytes = kTargetBytes / 4;
+// How long the player waits for the server: to connect at the first track, and to answer a
+// command (a local server answers in a millisecond). Past that it goes on without the answer.
+constexpr pa_usec_t kConnectUsec = 1'000'000;
+constexpr pa_usec_t kAnswerUsec = 100'000;
+// Between tries to reach a server that went away; and how long the server may ask for nothing
+// before the sound counts as stalled (it asks four times a second).
+constexpr pa_usec_t kRetryUsec = 1'000'000;
+constexpr pa_usec_t kStallUsec = 1'000'000;
 
-// Plain values only: the process may end through std::exit while the stream's thread runs.
+// Plain values only: the process may end through std::exit while the stream's thread runs. All
+// are read and written with the main loop locked.
 pa_threaded_mainloop* loop = nullptr;
 pa_context* context = nullptr;
 pa_stream* stream = nullptr;
 QuavelinRender renderFrames = nullptr;
+QuavelinResync resyncOutput = nullptr;
+bool established = false;   // the first connection was made: failures from now on are losses
+bool answering = true;      // false once an answer was late, until the server is heard again
+bool lost = false;          // the server went away; the sound comes back with a new connection
+bool trying = false;        // a new connection is under way
+pa_usec_t lastRequest = 0;  // when the server last asked for sound
 
 void drop(pa_operation* operation) {
     if (operation != nullptr) pa_operation_unref(operation);
@@ -46,29 +62,40 @@ void write(std::size_t bytes) {
     }
 }
 
-// While corked the server asks for nothing new; a request still on its way is left for the
-// refill that comes with the uncork.
-void onWritable(pa_stream* s, std::size_t bytes, void*) {
-    if (pa_stream_is_corked(s) == 0) write(bytes);
+// The sound follows the player's clock again, from a fresh queue.
+void playFromTheClock() {
+    drop(pa_stream_flush(stream, nullptr, nullptr));
+    resyncOutput();
+    write(kTargetBytes);
 }
 
-void onStateChange(void*) { pa_threaded_mainloop_signal(loop, 0); }
-void onContextState(pa_context*, void* userdata) { onStateChange(userdata); }
-void onStreamState(pa_stream*, void* userdata) { onStateChange(userdata); }
-void onDone(pa_stream*, int, void* userdata) { onStateChange(userdata); }
+// While corked the server asks for nothing new; a request still on its way is left for the
+// refill that comes with the uncork. After a long silence of the server (stopped, or starved of
+// time) what it had queued is old: the sound catches up with the clock.
+void onWritable(pa_stream* s, std::size_t bytes, void*) {
+    answering = true;
+    pa_usec_t now = pa_rtclock_now();
+    bool stalled = lastRequest != 0 && now - lastRequest > kStallUsec;
+    lastRequest = now;
+    if (pa_stream_is_corked(s) != 0) return;
+    if (stalled)
+        playFromTheClock();
+    else
+        write(bytes);
+}
+
+void onDone(pa_stream*, int, void*) { pa_threaded_mainloop_signal(loop, 0); }
 void onDeadline(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* passed) {
     *static_cast<bool*>(passed) = true;
     pa_threaded_mainloop_signal(loop, 0);
 }
 
-// Waits, locked, until ready() holds or failed() does, or a while has passed: the server may
-// stop answering, and the player never waits on it for long.
+// Waits, locked, until ready() holds or failed() does, or usec have passed: the server may stop
+// answering, and the player never waits on it for long.
 template <typename Ready, typename Failed>
-bool waitFor(Ready ready, Failed failed) {
-    constexpr pa_usec_t kDeadlineUsec = 1'000'000;
+bool waitFor(Ready ready, Failed failed, pa_usec_t usec) {
     bool passed = false;
-    pa_time_event* deadline =
-        pa_context_rttime_new(context, pa_rtclock_now() + kDeadlineUsec, onDeadline, &passed);
+    pa_time_event* deadline = pa_context_rttime_new(context, pa_rtclock_now() + usec, onDeadline, &passed);
     bool ok = ready();
     while (!ok && !failed() && !passed && deadline != nullptr) {
         pa_threaded_mainloop_wait(loop);
@@ -78,11 +105,15 @@ bool waitFor(Ready ready, Failed failed) {
     return ok;
 }
 
-// Waits, locked and with the same bound, for the server to carry out operation.
+// Waits, locked and bounded, for the server to carry out operation; a late answer makes the
+// next commands go on without waiting, until the server is heard again.
 bool await(pa_operation* operation) {
     if (operation == nullptr) return false;
-    bool done = waitFor([&] { return pa_operation_get_state(operation) == PA_OPERATION_DONE; },
-                        [&] { return pa_operation_get_state(operation) == PA_OPERATION_CANCELLED; });
+    bool done =
+        answering &&
+        waitFor([&] { return pa_operation_get_state(operation) == PA_OPERATION_DONE; },
+                [&] { return pa_operation_get_state(operation) == PA_OPERATION_CANCELLED; }, kAnswerUsec);
+    answering = done;
     pa_operation_unref(operation);
     return done;
 }
@@ -90,10 +121,79 @@ bool await(pa_operation* operation) {
 void lock() { pa_threaded_mainloop_lock(loop); }
 void unlock() { pa_threaded_mainloop_unlock(loop); }
 
-// The stream stops where it is heard (the cork takes back what the server had mixed ahead), the
-// server says how much of what was written is still unplayed, and that is dropped.
+void connectStream(pa_stream_flags_t flags);
+void tryAgain();
+
+void disconnect() {
+    if (stream != nullptr) {
+        pa_stream_set_state_callback(stream, nullptr, nullptr);
+        pa_stream_set_write_callback(stream, nullptr, nullptr);
+        pa_stream_unref(stream);
+    }
+    if (context != nullptr) {
+        pa_context_set_state_callback(context, nullptr, nullptr);
+        pa_context_disconnect(context);
+        pa_context_unref(context);
+    }
+    stream = nullptr;
+    context = nullptr;
+}
+
+void onRetryTime(pa_mainloop_api* api, pa_time_event* event, const struct timeval*, void*) {
+    api->time_free(event);
+    tryAgain();
+}
+
+// The connection failed: said once, then tried again about once a second.
+void loseServer() {
+    if (!lost) std::fputs("quavelin: the sound server has gone; trying to reach it again.\n", stderr);
+    lost = true;
+    trying = false;
+    pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop);
+    timeval at{};
+    pa_timeval_add(pa_gettimeofday(&at), kRetryUsec);
+    api->time_new(api, &at, onRetryTime, nullptr);
+}
+
+void onContextState(pa_context* c, void*) {
+    pa_threaded_mainloop_signal(loop, 0);
+    if (!established) return;  // the first connection waits for its own states
+    pa_context_state_t state = pa_context_get_state(c);
+    if (state == PA_CONTEXT_READY && lost) connectStream(PA_STREAM_NOFLAGS);
+    if (!PA_CONTEXT_IS_GOOD(state)) loseServer();
+}
+
+void onStreamState(pa_stream* s, void*) {
+    pa_threaded_mainloop_signal(loop, 0);
+    if (!established) return;
+    pa_stream_state_t state = pa_stream_get_state(s);
+    if (state == PA_STREAM_READY && lost) {
+        lost = false;
+        trying = false;
+        answering = true;
+        std::fputs("quavelin: the sound server is back.\n", stderr);
+        playFromTheClock();
+    }
+    if (state == PA_STREAM_FAILED || (state == PA_STREAM_TERMINATED && s == stream)) loseServer();
+}
+
+// A new connection, whose states carry it on (see onContextState). Never waits.
+void tryAgain() {
+    if (!lost || trying) return;
+    disconnect();
+    trying = true;
+    context = pa_context_new(pa_threaded_mainloop_get_api(loop), "quavelin");
+    if (context != nullptr) pa_context_set_state_callback(context, onContextState, nullptr);
+    if (context == nullptr || pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+        loseServer();
+}
+
+// The stream goes away with the server; a command then tries to reach it again at once.
 std::int64_t takeBack() {
+    if (lost) return 0;
     std::int64_t unplayed = 0;
+    // The stream stops where it is heard (the cork takes back what the server had mixed ahead),
+    // the server says how much of what was written is still unplayed, and that is dropped.
     if (await(pa_stream_cork(stream, 1, onDone, nullptr)) &&
         await(pa_stream_update_timing_info(stream, onDone, nullptr))) {
         const pa_timing_info* timing = pa_stream_get_timing_info(stream);
@@ -105,47 +205,51 @@ std::int64_t takeBack() {
 }
 
 void start() {
+    if (lost) {
+        tryAgain();
+        return;
+    }
     // The server asks for nothing after a flush: the new sound is queued now, before the uncork.
-    write(kTargetBytes);
+    // A server that does not answer takes nothing more: what it has not read stays bounded.
+    if (answering) write(kTargetBytes);
     drop(pa_stream_cork(stream, 0, nullptr, nullptr));
 }
 
+void connectStream(pa_stream_flags_t flags) {
+    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kRate, kChannels};
+    stream = pa_stream_new(context, "quavelin", &spec, nullptr);
+    if (stream == nullptr) return;
+    pa_stream_set_state_callback(stream, onStreamState, nullptr);
+    pa_stream_set_write_callback(stream, onWritable, nullptr);
+    // No prebuffering: a refilled stream plays as soon as it is uncorked.
+    const pa_buffer_attr buffer{static_cast<std::uint32_t>(-1), kTargetBytes, 0, kRequestBytes,
+                                static_cast<std::uint32_t>(-1)};
+    if (pa_stream_connect_playback(stream, nullptr, &buffer, flags, nullptr, nullptr) < 0) {
+        pa_stream_unref(stream);
+        stream = nullptr;
+    }
+}
+
+// The first connection, at the first track: waited for, but no longer than kConnectUsec each.
 bool connect() {
     context = pa_context_new(pa_threaded_mainloop_get_api(loop), "quavelin");
     if (context == nullptr) return false;
     pa_context_set_state_callback(context, onContextState, nullptr);
     if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) return false;
     if (!waitFor([] { return pa_context_get_state(context) == PA_CONTEXT_READY; },
-                 [] { return !PA_CONTEXT_IS_GOOD(pa_context_get_state(context)); }))
+                 [] { return !PA_CONTEXT_IS_GOOD(pa_context_get_state(context)); }, kConnectUsec))
         return false;
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kRate, kChannels};
-    stream = pa_stream_new(context, "quavelin", &spec, nullptr);
-    if (stream == nullptr) return false;
-    pa_stream_set_state_callback(stream, onStreamState, nullptr);
-    pa_stream_set_write_callback(stream, onWritable, nullptr);
-    // No prebuffering: a refilled stream plays as soon as it is uncorked.
-    const pa_buffer_attr buffer{static_cast<std::uint32_t>(-1), kTargetBytes, 0, kRequestBytes,
-                                static_cast<std::uint32_t>(-1)};
-    if (pa_stream_connect_playback(stream, nullptr, &buffer, PA_STREAM_START_CORKED, nullptr, nullptr) < 0)
-        return false;
-    return waitFor([] { return pa_stream_get_state(stream) == PA_STREAM_READY; },
-                   [] { return !PA_STREAM_IS_GOOD(pa_stream_get_state(stream)); });
-}
-
-void disconnect() {
-    if (stream != nullptr) pa_stream_unref(stream);
-    if (context != nullptr) {
-        pa_context_disconnect(context);
-        pa_context_unref(context);
-    }
-    stream = nullptr;
-    context = nullptr;
+    connectStream(PA_STREAM_START_CORKED);
+    return stream != nullptr &&
+           waitFor([] { return pa_stream_get_state(stream) == PA_STREAM_READY; },
+                   [] { return !PA_STREAM_IS_GOOD(pa_stream_get_state(stream)); }, kConnectUsec);
 }
 
 }  // namespace
 
-bool openPulseSink(QuavelinRender render, QuavelinSink& sink) {
+bool openPulseSink(QuavelinRender render, QuavelinResync resync, QuavelinSink& sink) {
     renderFrames = render;
+    resyncOutput = resync;
     loop = pa_threaded_mainloop_new();
     if (loop == nullptr) return false;
     bool ready = false;
@@ -154,6 +258,7 @@ bool openPulseSink(QuavelinRender render, QuavelinSink& sink) {
         QuietStderr quiet;
         pa_threaded_mainloop_lock(loop);
         ready = pa_threaded_mainloop_start(loop) == 0 && connect();
+        established = ready;
         if (!ready) disconnect();
         pa_threaded_mainloop_unlock(loop);
     }

@@ -11,6 +11,9 @@ extern "C" {
 // Fills frames of output (the output format) with what plays. Called on the sink's own thread,
 // with the sink locked.
 using QuavelinRender = void (*)(float* out, std::size_t frames);
+// Moves what plays to where the player's clock says it is: the sink plays on after a gap of its
+// own (a sound server that stalled or came back). Called on the sink's thread, locked.
+using QuavelinResync = void (*)();
 
 struct QuavelinSink {
     // Holds the sink's thread off, and lets it go on.

@@ -7,8 +7,11 @@
 namespace sound {
 
 bool FileIdentity::operator==(const FileIdentity& other) const {
+    auto same = [](const timespec& a, const timespec& b) {
+        return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    };
     return device == other.device && inode == other.inode && size == other.size &&
-           modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
+           same(modified, other.modified) && same(changed, other.changed);
 }
 
 TrackFile::~TrackFile() {
@@ -32,7 +35,7 @@ std::optional<TrackFile> openTrackFile(const char* path) {
         ::close(fd);
         return std::nullopt;
     }
-    return TrackFile(fd, FileIdentity{info.st_dev, info.st_ino, info.st_size, info.st_mtim});
+    return TrackFile(fd, FileIdentity{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim});
 }
 
 }  // namespace sound

@@ -10,12 +10,14 @@
 
 namespace sound {
 
-// Which file, in which state: equal identities mean the same unchanged file.
+// Which file, in which state: equal identities mean the same unchanged file. The change time is
+// the one a rewrite can't set back (touch -r restores the modification time, not it).
 struct FileIdentity {
     dev_t device = 0;
     ino_t inode = 0;
     off_t size = 0;
     timespec modified{};
+    timespec changed{};
     bool operator==(const FileIdentity& other) const;
 };
 

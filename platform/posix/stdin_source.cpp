@@ -1,15 +1,33 @@
 // Standard input as raw bytes: a terminal, a pipe or a file, read through the file descriptor so
 // that the shared buffer above it is the only buffer.
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <initializer_list>
 
 #include "platform/desktop_bus.h"
 #include "platform/stdin_source.h"
 
 namespace platform::detail {
+namespace {
+
+// Standard input, output or error that the player was started without is opened on the null
+// device, before anything else of the program runs (the sound module begins loading on a thread of
+// its own before main). Otherwise the first file opened later would take the free descriptor and
+// stand in for it: a track read as typed commands, or the prompts written into a sound server's
+// socket. A closed input so reads as the end of input, which ends the player.
+[[gnu::constructor(101)]] void openClosedStandardDescriptors() {
+    for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // The descriptors below this one are open by now, so this is the one the null device gets.
+        ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    }
+}
+
+}  // namespace
 
 std::size_t stdinRead(char* buf, std::size_t size) {
     for (;;) {

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdint>
@@ -20,6 +21,7 @@
 #include <iterator>
 #include <numbers>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "audio/device.h"
@@ -32,6 +34,7 @@ namespace fs = std::filesystem;
 
 std::string fixture(const std::string& name) { return std::string(QUAVELIN_AUDIO_FIXTURES) + "/" + name; }
 std::size_t framesOf(double seconds) { return static_cast<std::size_t>(seconds * sound::kRate); }
+double pitchOf(const std::vector<float>& audio);
 
 std::uint32_t lengthMs(const std::string& name) {
     EXPECT_NE(soundService().open(fixture(name).c_str()), 0) << name;
@@ -136,6 +139,31 @@ TEST(PulseOutput, PauseAndStopAreSilentAndResumeAndNextTrackAreHeard) {
     EXPECT_TRUE(fallsSilent());
     ASSERT_EQ(openAndPlay(fixture("cbr.mp3"), 5000), 0);
     EXPECT_TRUE(reaches(monitor, true));
+    closeDevice();
+    ::pclose(monitor);
+}
+
+// Killed and started again while a track plays, the server plays it on by itself, from where the
+// clock says the track is (second k of the signal is a tone of 300 + 100 k Hz).
+TEST(PulseOutput, AServerThatComesBackPlaysOnFromTheClock) {
+    const std::string server = std::getenv("PULSE_SERVER"),
+                      script = QUAVELIN_SOURCE_DIR "/scripts/private-pulse ";
+    const std::string dir = server.substr(5, server.rfind('/') - 5);  // unix:DIR/native
+    ASSERT_EQ(openAndPlay(fixture("vbr-xing.mp3"), 2000), 0);
+    const auto started = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    ASSERT_EQ(
+        std::system((script + "stop " + dir + " && " + script + "start " + dir + " >/dev/null").c_str()), 0);
+    std::FILE* monitor = ::popen(
+        "parec -d quavelin.monitor --format=float32le --channels=2 --rate=44100 --latency-msec=10", "r");
+    ASSERT_TRUE(monitor != nullptr && reaches(monitor, true, 2));
+    // The tone of a stretch well inside a second of the track, by the clock.
+    auto position = [&] {
+        return 2 + std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    };
+    while (std::fmod(position(), 1.0) < 0.3 || std::fmod(position(), 1.0) > 0.6) next(441, monitor);
+    const double second = std::floor(position());
+    EXPECT_NEAR(pitchOf(next(2205, monitor)), 300 + 100 * second, 40) << "at second " << second;
     closeDevice();
     ::pclose(monitor);
 }

@@ -38,10 +38,18 @@ TEST_F(EndToEndBadInput, EndOfInputAndOddWordsAtEveryPrompt) {
                                                             "z.txt", "x.mp3x", "\xff.mp3", longest + ".mp3"})
         tree.addFile("many/" + name);
     for (int k = 10; k < 60; ++k) tree.addFile("many/t" + std::to_string(k) + ".mp3");
+    // A track long enough that the sound service holds it open while the player reads its input.
+    fs::create_directory(tree.root() / "long");
+    fs::copy_file(fs::path(QUAVELIN_SOURCE_DIR) / "tests/audio/fixtures/cbr.mp3", tree.root() / "long/a.mp3");
     std::string listing = "0 | a.b\n1 | A\n2 | b\n3 | " + longest + "\n4 | T  7\n";
     for (int k = 5; k < 50; ++k)  // numbers of two digits take the blank's place
         listing += std::to_string(k) + (k < 10 ? " | t" : "| t") + std::to_string(k + 5) + "\n";
-    const std::tuple<std::string, std::string, int> cases[] = {
+    struct Case {
+        std::string input, output;
+        int status;
+        Options options{};
+    };
+    const Case cases[] = {
         {"", kAsk + kDirPrompt + kExiting, 1},
         // Two words on a line are two tries; "Exit" is only a directory name.
         {"no-such Exit\n" + huge + "\n", kAsk + fail + fail + fail + kDirPrompt + kExiting, 1},
@@ -54,10 +62,15 @@ TEST_F(EndToEndBadInput, EndOfInputAndOddWordsAtEveryPrompt) {
         // Past slot 49 the player reads one byte and ends with status 0, whether one is left or not.
         {"m\n50", started, 0},
         {"m\n50\n", started, 0},
+        // Started without standard input, as at its end: no track file may be read as commands.
+        {"",
+         kAsk + kDirPrompt + "long\n0 | a\n\n" + prompt("a"),
+         1,
+         {.arguments = {"long"}, .inputClosed = true}},
     };
-    for (const auto& [input, output, status] : cases) {
+    for (const auto& [input, output, status, options] : cases) {
         SCOPED_TRACE(input.substr(0, 40));
-        auto run = runPlayer(tree.root(), input);
+        auto run = runPlayer(tree.root(), input, options);
         EXPECT_EQ(run.status, status);
         EXPECT_EQ(maskTimes(run.out), output);
         EXPECT_EQ(run.err, "");

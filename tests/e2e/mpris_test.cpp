@@ -53,6 +53,7 @@ TEST(EndToEndDesktopBus, PlayerctlDrivesAndReadsThePlayerThroughItsCommands) {
     std::vector<std::string> follow = kRead;
     follow.insert(follow.begin() + 3, "--follow");
     harness::Child follower(follow, "/", busEnvironment(bus));
+    ASSERT_TRUE(follower.waitFor(announced, Clock::now() + std::chrono::seconds(10)));
     // Each call, and the state it leaves: in loop mode a track never ends by itself here.
     const std::pair<std::vector<std::string>, std::string> steps[] = {
         {{"loop", "Track"}, "Playing a" + length + "Track false"},

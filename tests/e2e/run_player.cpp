@@ -1,5 +1,6 @@
 #include "tests/e2e/run_player.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -26,17 +27,25 @@ void TempTree::addFile(const fs::path& relative) const {
 }
 
 std::unique_ptr<harness::Child> startPlayer(const fs::path& workdir, const Options& options) {
-    // The player's own environment; getenv takes the first entry of a name, so those of the test win.
-    std::vector<std::string> env = options.env, command;
-    env.insert(env.end(), {"LC_ALL=C", "SDL_AUDIODRIVER=dummy"});
+    // The player's own environment, one entry a name (getenv takes the first entry of a name, wine
+    // the last): the test's own entries come first and win.
+    std::vector<std::string> env, command;
+    auto add = [&env](const std::string& entry) {
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        if (std::none_of(env.begin(), env.end(), [&](const std::string& e) { return e.starts_with(name); }))
+            env.push_back(entry);
+    };
+    for (const std::string& entry : options.env) add(entry);
+    for (const char* entry : {"LC_ALL=C", "SDL_AUDIODRIVER=dummy"}) add(entry);
     for (const char* name : {"PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
-        if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
-    std::istringstream wrapper(std::getenv("QUAVELIN_E2E_WRAPPER") ? std::getenv("QUAVELIN_E2E_WRAPPER")
-                                                                   : "");
+        if (const char* value = std::getenv(name)) add(std::string(name) + "=" + value);
+    command = options.wrapper;
+    const char* wrapperVariable = std::getenv("QUAVELIN_E2E_WRAPPER");
+    std::istringstream wrapper(command.empty() && wrapperVariable != nullptr ? wrapperVariable : "");
     for (std::string word; wrapper >> word;) command.push_back(word);
     command.push_back(options.binary.string());
     command.insert(command.end(), options.arguments.begin(), options.arguments.end());
-    return std::make_unique<harness::Child>(command, workdir.string(), env);
+    return std::make_unique<harness::Child>(command, workdir.string(), env, options.inputClosed);
 }
 
 Run runPlayer(const fs::path& workdir, const std::string& input, const Options& options) {
@@ -47,7 +56,8 @@ Run runPlayer(const fs::path& workdir, const std::string& input, const Options& 
         player->closeInput();
     });
     // Under a wrapper the player is given ten times as long.
-    const int seconds = std::getenv("QUAVELIN_E2E_WRAPPER") != nullptr ? 200 : 20;
+    const bool wrapped = !options.wrapper.empty() || std::getenv("QUAVELIN_E2E_WRAPPER") != nullptr;
+    const int seconds = wrapped ? 200 : 20;
     harness::Ended ended = player->wait(harness::Clock::now() + std::chrono::seconds(seconds));
     writer.join();
     return {player->output(), player->errors(), ended.status};

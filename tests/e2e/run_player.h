@@ -49,8 +49,11 @@ private:
 
 struct Options {
     std::vector<std::string> arguments{};
-    std::vector<std::string> env{};  // "NAME=value" entries over PATH, LC_ALL=C, SDL_AUDIODRIVER=dummy
+    std::vector<std::string> env{};  // "NAME=value"; the first of a name wins, over LC_ALL=C,
+                                     // SDL_AUDIODRIVER=dummy and PATH
     std::filesystem::path binary = QUAVELIN_BINARY;
+    bool inputClosed = false;            // started with standard input closed (the input is then empty)
+    std::vector<std::string> wrapper{};  // the command that runs the binary, if any (say, wine)
 };
 
 struct Run {
@@ -59,13 +62,14 @@ struct Run {
     int status = -1;  // exit status; 128 + signal number when killed by a signal (9: timed out)
 };
 
-// The player started in workdir, for a test that types in steps itself. With QUAVELIN_E2E_WRAPPER
-// set (say, to a valgrind command), it runs under that command.
+// The player started in workdir, for a test that types in steps itself. Without a wrapper in the
+// options but with QUAVELIN_E2E_WRAPPER set (say, to a valgrind command), it runs under that one.
 std::unique_ptr<harness::Child> startPlayer(const std::filesystem::path& workdir,
                                             const Options& options = {});
 
 // The player run with input, written whole by a thread of its own while the output is read, so
-// that a large input and the output can't block each other; killed after 20 seconds.
+// that a large input and the output can't block each other; killed after 20 seconds, or 200 under
+// a wrapper.
 Run runPlayer(const std::filesystem::path& workdir, const std::string& input, const Options& options = {});
 
 }  // namespace e2e

@@ -2,7 +2,12 @@
 // C locale with no sound device, and the start-up texts in a Shift_JIS locale.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <thread>
 
 #include "tests/e2e/run_player.h"
 
@@ -56,6 +61,40 @@ TEST(EndToEndSession, EveryCommandPrintsItsTextsAndKeepsPlaying) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "quavelin: no usable sound device; tracks play silently.\n");
     EXPECT_EQ(maskTimes(run.out), expected);
+}
+
+// A track is heard to its last sample, wherever in a second it starts: the player ends it once its
+// whole length (here 1.9 s) has played by its clock. What played is read from SDL's disk output.
+TEST(EndToEndSession, ATrackIsHeardToItsEnd) {
+    TempTree tree;
+    fs::create_directories(tree.root() / "music");
+    fs::copy_file(fs::path(QUAVELIN_SOURCE_DIR) / "tests/audio/fixtures/sine48k.mp3",
+                  tree.root() / "music/a.mp3");
+    const fs::path raw = tree.root() / "out.raw";
+    // The disk output sleeps a buffer's time (186 ms) after rendering each, so it falls behind the
+    // clock by its rendering time; sleeping 160 ms keeps it a little ahead, even in a slow build.
+    auto player = startPlayer(
+        tree.root(),
+        {.env = {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + raw.string(), "SDL_DISKAUDIODELAY=160"}});
+    player->write("music\n");
+    // The track again (the list wraps), and a little of it.
+    const auto deadline = harness::Clock::now() + std::chrono::seconds(10);
+    ASSERT_TRUE(player->waitFor(prompt("a") + "\n" + prompt("a"), deadline));
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    player->write("exit\n");
+    EXPECT_EQ(player->wait(deadline).status, 1);
+
+    // Float stereo at 44.1 kHz; a 1 kHz sine is never silent for 10 ms.
+    std::ifstream file(raw, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::vector<float> samples(bytes.size() / sizeof(float));
+    std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
+    auto isSound = [](float x) { return x != 0.0f; };
+    auto first = std::ranges::find_if(samples, isSound);
+    auto gap = std::ranges::search_n(first, samples.end(), 2 * 441, 0.0f).begin();
+    ASSERT_NE(gap, samples.end()) << "no pause between the track and its next start";
+    EXPECT_GE(gap - first, 2 * (44'100 * 19 / 10 - 2));  // frames, as lame and the decoder keep them
+    EXPECT_NE(std::find_if(gap, samples.end(), isSound), samples.end());
 }
 
 TEST(EndToEndSession, WritesCodePage932InAShiftJisLocale) {

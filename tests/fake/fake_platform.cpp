@@ -186,4 +186,5 @@ constexpr SoundService kRecorder{open, play, pause, resume, close, lengthMs};
 }  // namespace
 }  // namespace fake
 
+void prepareSoundService() {}
 const SoundService& soundService() { return fake::kRecorder; }

@@ -25,7 +25,8 @@ int msUntil(Clock::time_point deadline) {
 
 }  // namespace
 
-Child::Child(std::vector<std::string> argv, const std::string& dir, std::vector<std::string> env) {
+Child::Child(std::vector<std::string> argv, const std::string& dir, std::vector<std::string> env,
+             bool inputClosed) {
     // The null-terminated arrays of pointers that exec takes.
     auto pointersTo = [](std::vector<std::string>& strings) {
         std::vector<char*> pointers;
@@ -47,6 +48,7 @@ Child::Child(std::vector<std::string> argv, const std::string& dir, std::vector<
         // standard input closed); it must then only stay open across exec.
         for (auto [fd, target] : {std::pair{in[0], 0}, std::pair{out[1], 1}, std::pair{err[1], 2}})
             fd == target ? ::fcntl(fd, F_SETFD, 0) : ::dup2(fd, target);
+        if (inputClosed) ::close(0);
         if (::chdir(dir.c_str()) == 0) ::execvpe(args[0], args.data(), envp.data());
         ::_exit(127);
     }

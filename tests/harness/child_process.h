@@ -24,8 +24,10 @@ struct Ended {
 
 class Child {
 public:
-    // Starts argv[0] (a path, or a name looked up in PATH) in dir with exactly the environment env.
-    Child(std::vector<std::string> argv, const std::string& dir, std::vector<std::string> env);
+    // Starts argv[0] (a path, or a name looked up in PATH) in dir with exactly the environment env;
+    // with inputClosed, without any standard input (nothing written to it arrives).
+    Child(std::vector<std::string> argv, const std::string& dir, std::vector<std::string> env,
+          bool inputClosed = false);
     ~Child();  // kills a child that is still running
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;

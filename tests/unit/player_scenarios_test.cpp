@@ -16,11 +16,18 @@ void addTracks(const std::string& dir, const std::vector<std::string>& names, in
     }
 }
 
+// A line typed at a time; without its line end, half of a word.
+struct Typed {
+    std::int64_t atMs;
+    std::string text;
+    bool lineEnd = true;
+};
+
 struct Scenario {
     const char* name;
     std::vector<std::string> tracks;  // in /m, all of one length
     int lengthMs;
-    std::vector<std::pair<std::int64_t, std::string>> typed;  // after "/m" at once
+    std::vector<Typed> typed;  // after "/m" at once
     // Device calls: "ms name@second" for a play (with milliseconds when there are any), "ms what"
     // for pause, resume and close.
     std::string calls;
@@ -41,6 +48,9 @@ const Scenario kScenarios[] = {
     // The word that ends the wait after a stop, long past the track's end, gets a whole interval.
     {"StopSilencesTheTrackThenTheNextWordIsAwaited", {"a.mp3", "b.mp3"}, 5000, {{1000, "stop"}, {8050, "xyz"}, {9000, "exit"}},
      "0 a.mp3@0, 1000 close, 8250 close, 8250 b.mp3@0", "Quavelin~ a~$ Quavelin~ a~$ \nQuavelin~ b~$ "},
+    // Half a word waits for its end without holding up the checks, and is then a command to the new track.
+    {"AHalfTypedWordLetsTheTrackEnd", {"a.mp3", "b.mp3"}, 3000, {{1000, "ti", false}, {5000, "me"}, {5500, "exit"}},
+     "0 a.mp3@0, 3000 close, 3000 b.mp3@0", "\n0 min 2 sec / 0 min 3 sec\n"},
     {"ALineIsActedOnWhenTypedAndTheEndKeepsItsPace", {"a.mp3", "b.mp3"}, 3000,
      {{1110, "p"}, {1350, "time"}, {1390, "r"}, {5000, "exit"}},
      "0 a.mp3@0, 1110 pause, 1390 resume, 3400 close, 3400 b.mp3@0", ""},
@@ -115,7 +125,7 @@ TEST(PlayerScenarios, DeviceCallsAndOutputAsTyped) {
         addTracks("/my two", {"x.mp3", "y.mp3"}, s.lengthMs);
         addTracks("/m", s.tracks, s.lengthMs);
         fake::typeAt(0, "/m\n");
-        for (const auto& [atMs, text] : s.typed) fake::typeAt(atMs, text + "\n");
+        for (const auto& [atMs, text, lineEnd] : s.typed) fake::typeAt(atMs, lineEnd ? text + "\n" : text);
         EXPECT_EQ(::runPlayer(), 1);
         EXPECT_EQ(deviceCalls(), s.calls);
         EXPECT_NE(fake::output().find(s.shown), std::string::npos) << fake::output();
