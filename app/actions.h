@@ -32,6 +32,8 @@ Flow timeAction(PlayerState& state, std::string_view word);
 Flow seekBackAction(PlayerState& state, std::string_view word);
 Flow seekForwardAction(PlayerState& state, std::string_view word);
 Flow jumpAction(PlayerState& state, std::string_view word);
+// The jump's second half, without its questions: plays from positionMs (at least 0).
+Flow jumpTo(PlayerState& state, std::int64_t positionMs);
 
 // Lists, directories and help (screen_actions.cpp).
 Flow listAction(PlayerState& state, std::string_view word);

@@ -18,12 +18,13 @@ constexpr std::string_view kUsageRest =
     "                 for a directory\n"
     "  -h, --help     show this help and exit\n"
     "  -V, --version  show the version and exit\n"
+    "  --no-mpris     stay off the desktop's bus: no media keys, no playerctl\n"
     "  --             end of the options: what follows is the directory\n"
     "\n"
     "In the player, \"help\" and a command word explain that command; the manual\n"
     "is \"man quavelin\".\n";
 
-enum class Option { Help, Version };
+enum class Option { Help, Version, NoMpris };
 
 struct OptionName {
     std::string_view shortName;
@@ -34,6 +35,7 @@ struct OptionName {
 constexpr std::array kOptions{
     OptionName{"-h", "--help", Option::Help},
     OptionName{"-V", "--version", Option::Version},
+    OptionName{"", "--no-mpris", Option::NoMpris},
 };
 
 int usageError(const std::string& message) {
@@ -46,7 +48,7 @@ int usageError(const std::string& message) {
 
 int runCommandLine(const std::vector<std::string>& arguments) {
     std::optional<std::string> directory;
-    bool optionsEnded = false;
+    bool optionsEnded = false, onDesktopBus = true;
     for (const std::string& argument : arguments) {
         bool isOption = !optionsEnded && argument.size() > 1 && argument[0] == '-';
         if (isOption && argument == "--") {
@@ -58,6 +60,10 @@ int runCommandLine(const std::vector<std::string>& arguments) {
             for (const OptionName& name : kOptions)
                 if (argument == name.shortName || argument == name.longName) found = &name;
             if (found == nullptr) return usageError("unknown option '" + argument + "'");
+            if (found->option == Option::NoMpris) {
+                onDesktopBus = false;
+                continue;
+            }
             if (found->option == Option::Version) {
                 platform::writeBytes("quavelin " QUAVELIN_VERSION "\n");
             } else {
@@ -69,5 +75,5 @@ int runCommandLine(const std::vector<std::string>& arguments) {
         if (directory) return usageError("one directory at most ('" + argument + "' is a second one)");
         directory = argument;
     }
-    return runPlayer(directory);
+    return runPlayer(directory, onDesktopBus);
 }

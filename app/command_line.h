@@ -1,4 +1,4 @@
-// The program's arguments: an optional starting directory, --help and --version.
+// The program's arguments: an optional starting directory, --help, --version and --no-mpris.
 #pragma once
 
 #include <string>

@@ -3,10 +3,13 @@
 #include "app/playback_loop.h"
 #include "app/startup.h"
 #include "audio/sound_service.h"
+#include "platform/desktop_bus.h"
 
-int runPlayer(const std::optional<std::string>& startDirectory) {
+int runPlayer(const std::optional<std::string>& startDirectory, bool onDesktopBus) {
     prepareSoundService();  // while the first questions are asked
     PlayerState state;
     if (runStartup(state, startDirectory) == Flow::Quit) return 1;
-    return runPlaybackLoop(state);
+    int status = runPlaybackLoop(state, onDesktopBus);
+    platform::bus::close();
+    return status;
 }

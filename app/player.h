@@ -5,5 +5,6 @@
 #include <string>
 
 // Returns the process's exit status. startDirectory, when given, answers the first question for
-// a directory as if it had been typed there.
-int runPlayer(const std::optional<std::string>& startDirectory = std::nullopt);
+// a directory as if it had been typed there. onDesktopBus: the player also joins the desktop's bus
+// (media keys, playerctl) where the build has one.
+int runPlayer(const std::optional<std::string>& startDirectory = std::nullopt, bool onDesktopBus = true);

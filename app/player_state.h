@@ -50,6 +50,7 @@ struct PlayerState {
     Request request = Request::None;
     int pickedSlot = 0;       // with Request::Pick: the number typed
     bool readAtOnce = false;  // after stop: the next check reads a command, waiting for the user
+    bool stopped = false;     // after stop, until a seek, a jump or the next track sounds again
 
     std::string_view playingName() const { return nameIn(tracks[static_cast<std::size_t>(playingSlot)]); }
 };

@@ -25,6 +25,7 @@ void playFrom(PlayerState& state, std::int64_t positionMs, std::int64_t now) {
     state.clock.startMs = now - positionMs;
     state.clock.pausedTotalMs = 0;
     state.clock.pausedSinceMs.reset();
+    state.stopped = false;
 }
 
 // Whole seconds, rounded down, as the time line shows them.
@@ -75,7 +76,11 @@ Flow jumpAction(PlayerState& state, std::string_view) {
     // A time before the start plays from the start.
     std::int64_t position = std::max<std::int64_t>(0, *minutes * 60 + *seconds);
     // The clock is read after the answer, so the time spent typing does not count as played.
-    playFrom(state, position * 1000, platform::clockMs());
+    return jumpTo(state, position * 1000);
+}
+
+Flow jumpTo(PlayerState& state, std::int64_t positionMs) {
+    playFrom(state, positionMs, platform::clockMs());
     reprompt(state);
     return Flow::Continue;
 }

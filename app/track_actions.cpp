@@ -11,6 +11,7 @@ Flow stopAction(PlayerState& state, std::string_view) {
     closeDevice();
     reprompt(state);
     state.readAtOnce = true;
+    state.stopped = true;
     return Flow::Continue;
 }
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/desktop_bus.h"
 #include "platform/platform.h"
 #include "platform/stdin_source.h"
 
@@ -115,9 +116,11 @@ bool waitForInput(int timeoutMs) {
     flushOutput();
     const std::int64_t deadline = clockMs() + timeoutMs;
     for (;;) {
-        if (wholeWordBuffered() || ended) return true;
+        // A command from the desktop's bus wakes the wait too; standard input is then left unread.
+        if (wholeWordBuffered() || ended || bus::callWaiting()) return true;
         std::int64_t left = deadline - clockMs();
         if (!detail::stdinWait(left > 0 ? static_cast<int>(left) : 0)) return false;
+        if (bus::callWaiting()) return true;
         // Take what is ready without waiting.
         makeRoom();
         std::size_t got = detail::stdinRead(buffer.data() + tail, buffer.size() - tail);

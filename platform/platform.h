@@ -42,6 +42,7 @@ int readChar();
 // Waits up to timeoutMs (0: not at all) until a command can be read without waiting for the user:
 // a whole word, ended by a blank or a line end, is buffered, or the end of input has been seen. A
 // leftover line end alone is not, nor is half a word: its bytes stay buffered until its end comes.
+// A command waiting from the desktop's bus (desktop_bus.h) counts as well.
 // Returns as soon as one can, true; false when the time is up. Flushes the output first, so
 // whatever the player printed is seen while it waits.
 bool waitForInput(int timeoutMs);

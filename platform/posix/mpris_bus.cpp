@@ -1,0 +1,425 @@
+// The player as an MPRIS media player on the session bus, through sd-bus. One thread of its own owns
+// the connection: it answers property reads from the last published status, queues commands for
+// the playback loop (a pipe, readable while one waits, wakes the loop's wait for input), and
+// announces what the loop publishes. The player's thread only takes a lock for a copy and writes
+// to pipes that never block, so a bus that is missing, refuses or hangs never makes it wait.
+#include <fcntl.h>
+#include <poll.h>
+#include <systemd/sd-bus.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <future>
+#include <mutex>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "platform/desktop_bus.h"
+#include "platform/platform.h"
+
+namespace platform::bus {
+namespace {
+
+constexpr const char* kPath = "/org/mpris/MediaPlayer2";
+constexpr const char* kRoot = "org.mpris.MediaPlayer2";
+constexpr const char* kPlayer = "org.mpris.MediaPlayer2.Player";
+constexpr const char* kName = "org.mpris.MediaPlayer2.quavelin";
+constexpr std::string_view kTrackPath = "/org/quavelin/track/";
+// Commands beyond these, while the player asks a question, are refused rather than piled up.
+constexpr std::size_t kMostCalls = 8;
+constexpr std::uint32_t kNameTaken = 3;  // the bus's answer to a request for a name someone holds
+
+struct Shared {
+    std::mutex mutex;
+    Status status;
+    std::string url;
+    unsigned seeks = 0;  // one more at every published seek
+    std::deque<Call> calls;
+    bool ending = false;
+};
+
+Shared shared;
+std::array<int, 2> wake{-1, -1};   // readable while a command waits (the loop's)
+std::array<int, 2> nudge{-1, -1};  // readable after a publication or the end (the bus thread's)
+std::thread worker;
+std::future<void> finished;
+
+void poke(int fd) {
+    if (fd < 0) return;
+    char byte = 1;
+    [[maybe_unused]] ssize_t ignored = ::write(fd, &byte, 1);  // a full pipe is awake already
+}
+
+void drain(int fd) {
+    std::array<char, 64> bytes{};
+    while (::read(fd, bytes.data(), bytes.size()) > 0) {
+    }
+}
+
+Status snapshot() {
+    std::lock_guard lock(shared.mutex);
+    return shared.status;
+}
+
+// sd-bus refuses a string that is not valid UTF-8, and with it the whole Metadata: a byte that
+// does not begin a whole, shortest, valid character (no surrogate, no non-character) becomes U+FFFD.
+std::string validUtf8(std::string_view bytes) {
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size();) {
+        auto lead = static_cast<unsigned char>(bytes[i]);
+        std::size_t n = lead < 0x80                    ? 1
+                        : lead >= 0xC2 && lead <= 0xDF ? 2
+                        : lead >= 0xE0 && lead <= 0xEF ? 3
+                        : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                       : 0;
+        char32_t code = n == 1 ? lead : lead & (0x7F >> n);
+        bool ok = n > 0 && i + n <= bytes.size();
+        for (std::size_t k = 1; ok && k < n; ++k) {
+            auto next = static_cast<unsigned char>(bytes[i + k]);
+            ok = (next & 0xC0) == 0x80;
+            code = code << 6 | (next & 0x3F);
+        }
+        ok = ok && code != 0 && !(n == 3 && code < 0x800) &&
+             !(n == 4 && (code < 0x10000 || code > 0x10FFFF)) && !(code >= 0xD800 && code <= 0xDFFF) &&
+             !(code >= 0xFDD0 && code <= 0xFDEF) && (code & 0xFFFE) != 0xFFFE;
+        if (ok) {
+            out.append(bytes.substr(i, n));
+            i += n;
+        } else {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::string fileUrl(const std::string& directory, const std::string& name) {
+    std::string path = directory.ends_with('/') ? directory + name : directory + "/" + name;
+    std::string url = "file://";
+    for (char c : path) {
+        auto byte = static_cast<unsigned char>(c);
+        if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
+            std::string_view("-._~/").find(c) != std::string_view::npos) {
+            url += c;
+        } else {
+            constexpr std::string_view kHex = "0123456789ABCDEF";
+            url += {'%', kHex[byte >> 4], kHex[byte & 15]};
+        }
+    }
+    return url;
+}
+
+std::string trackId(int slot) { return std::string(kTrackPath) + std::to_string(slot); }
+
+std::int64_t positionUs(const Status& status) {
+    std::int64_t played = status.playedMs;
+    if (status.playback != Playback::Paused) played += platform::clockMs() - status.atMs;
+    return std::clamp<std::int64_t>(played, 0, status.lengthMs) * 1000;
+}
+
+const char* playbackName(Playback playback) {
+    switch (playback) {
+        case Playback::Playing: return "Playing";
+        case Playback::Paused: return "Paused";
+        case Playback::Stopped: break;
+    }
+    return "Stopped";
+}
+
+const char* loopName(Loop loop) {
+    switch (loop) {
+        case Loop::Track: return "Track";
+        case Loop::None: return "None";
+        case Loop::Playlist: break;
+    }
+    return "Playlist";
+}
+
+// ---- Commands in: each answered at once, and queued for the loop ----
+
+int queue(const Call& call, sd_bus_error* error) {
+    std::lock_guard lock(shared.mutex);
+    if (shared.calls.size() >= kMostCalls)
+        return sd_bus_error_set(error, SD_BUS_ERROR_LIMITS_EXCEEDED, "the player is busy; try again");
+    shared.calls.push_back(call);
+    poke(wake[1]);
+    return 0;
+}
+
+int reply(sd_bus_message* message, const Call& call, sd_bus_error* error) {
+    int result = queue(call, error);
+    return result < 0 ? result : sd_bus_reply_method_return(message, "");
+}
+
+template <Call::Kind kind>
+int plainCall(sd_bus_message* message, void*, sd_bus_error* error) {
+    return reply(message, Call{.kind = kind}, error);
+}
+
+int onSeek(sd_bus_message* message, void*, sd_bus_error* error) {
+    std::int64_t offset = 0;
+    if (int r = sd_bus_message_read(message, "x", &offset); r < 0) return r;
+    return reply(message, Call{.kind = Call::Kind::Seek, .us = offset}, error);
+}
+
+int onSetPosition(sd_bus_message* message, void*, sd_bus_error* error) {
+    const char* track = nullptr;
+    std::int64_t position = 0;
+    if (int r = sd_bus_message_read(message, "ox", &track, &position); r < 0) return r;
+    std::string_view id(track);
+    int slot = -1;
+    if (id.starts_with(kTrackPath) && id.size() > kTrackPath.size() && id.size() <= kTrackPath.size() + 2 &&
+        id.find_first_not_of("0123456789", kTrackPath.size()) == std::string_view::npos)
+        slot = std::stoi(std::string(id.substr(kTrackPath.size())));
+    return reply(message, Call{.kind = Call::Kind::SetPosition, .us = position, .slot = slot}, error);
+}
+
+int onOpenUri(sd_bus_message*, void*, sd_bus_error* error) {
+    return sd_bus_error_set(error, SD_BUS_ERROR_NOT_SUPPORTED, "the player plays its own directory");
+}
+
+int onRaise(sd_bus_message* message, void*, sd_bus_error*) { return sd_bus_reply_method_return(message, ""); }
+
+int setLoop(sd_bus*, const char*, const char*, const char*, sd_bus_message* value, void*,
+            sd_bus_error* error) {
+    const char* name = nullptr;
+    if (int r = sd_bus_message_read(value, "s", &name); r < 0) return r;
+    std::string_view wanted(name);
+    Loop loop = wanted == "Track" ? Loop::Track : wanted == "None" ? Loop::None : Loop::Playlist;
+    if (wanted != loopName(loop))
+        return sd_bus_error_set(error, SD_BUS_ERROR_INVALID_ARGS, "LoopStatus is None, Track or Playlist");
+    return queue(Call{.kind = Call::Kind::SetLoop, .loop = loop}, error);
+}
+
+int setShuffle(sd_bus*, const char*, const char*, const char*, sd_bus_message* value, void*,
+               sd_bus_error* error) {
+    int on = 0;
+    if (int r = sd_bus_message_read(value, "b", &on); r < 0) return r;
+    return queue(Call{.kind = Call::Kind::SetShuffle, .on = on != 0}, error);
+}
+
+// ---- State out ----
+
+int getStatus(sd_bus*, const char*, const char*, const char* property, sd_bus_message* reply, void*,
+              sd_bus_error*) {
+    Status status;
+    std::string url;
+    {
+        std::lock_guard lock(shared.mutex);
+        status = shared.status;
+        url = shared.url;
+    }
+    std::string_view name(property);
+    if (name == "PlaybackStatus") return sd_bus_message_append(reply, "s", playbackName(status.playback));
+    if (name == "LoopStatus") return sd_bus_message_append(reply, "s", loopName(status.loop));
+    if (name == "Shuffle") return sd_bus_message_append(reply, "b", static_cast<int>(status.shuffle));
+    if (name == "Position") return sd_bus_message_append(reply, "x", positionUs(status));
+    std::string id = trackId(status.slot), title = validUtf8(status.title);
+    return sd_bus_message_append(reply, "a{sv}", 4, "mpris:trackid", "o", id.c_str(), "mpris:length", "x",
+                                 status.lengthMs * 1000, "xesam:title", "s", title.c_str(), "xesam:url", "s",
+                                 url.c_str());
+}
+
+template <bool value>
+int getFlag(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*, sd_bus_error*) {
+    return sd_bus_message_append(reply, "b", static_cast<int>(value));
+}
+
+int getOne(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*, sd_bus_error*) {
+    return sd_bus_message_append(reply, "d", 1.0);
+}
+
+int getIdentity(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*, sd_bus_error*) {
+    return sd_bus_message_append(reply, "s", "quavelin");
+}
+
+int getNone(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*, sd_bus_error*) {
+    return sd_bus_message_append(reply, "as", 0);
+}
+
+constexpr auto kChanges = SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE;
+constexpr auto kConst = SD_BUS_VTABLE_PROPERTY_CONST;
+
+const sd_bus_vtable kRootTable[] = {
+    SD_BUS_VTABLE_START(0),
+    SD_BUS_METHOD("Raise", "", "", onRaise, 0),
+    SD_BUS_METHOD("Quit", "", "", plainCall<Call::Kind::Quit>, 0),
+    SD_BUS_PROPERTY("CanQuit", "b", getFlag<true>, 0, kConst),
+    SD_BUS_PROPERTY("CanRaise", "b", getFlag<false>, 0, kConst),
+    SD_BUS_PROPERTY("HasTrackList", "b", getFlag<false>, 0, kConst),
+    SD_BUS_PROPERTY("Identity", "s", getIdentity, 0, kConst),
+    SD_BUS_PROPERTY("SupportedUriSchemes", "as", getNone, 0, kConst),
+    SD_BUS_PROPERTY("SupportedMimeTypes", "as", getNone, 0, kConst),
+    SD_BUS_VTABLE_END,
+};
+
+const sd_bus_vtable kPlayerTable[] = {
+    SD_BUS_VTABLE_START(0),
+    SD_BUS_METHOD("Next", "", "", plainCall<Call::Kind::Next>, 0),
+    SD_BUS_METHOD("Previous", "", "", plainCall<Call::Kind::Previous>, 0),
+    SD_BUS_METHOD("Pause", "", "", plainCall<Call::Kind::Pause>, 0),
+    SD_BUS_METHOD("PlayPause", "", "", plainCall<Call::Kind::PlayPause>, 0),
+    SD_BUS_METHOD("Stop", "", "", plainCall<Call::Kind::Stop>, 0),
+    SD_BUS_METHOD("Play", "", "", plainCall<Call::Kind::Play>, 0),
+    SD_BUS_METHOD("Seek", "x", "", onSeek, 0),
+    SD_BUS_METHOD("SetPosition", "ox", "", onSetPosition, 0),
+    SD_BUS_METHOD("OpenUri", "s", "", onOpenUri, 0),
+    SD_BUS_SIGNAL("Seeked", "x", 0),
+    SD_BUS_PROPERTY("PlaybackStatus", "s", getStatus, 0, kChanges),
+    SD_BUS_WRITABLE_PROPERTY("LoopStatus", "s", getStatus, setLoop, 0, kChanges),
+    SD_BUS_PROPERTY("Rate", "d", getOne, 0, kConst),
+    SD_BUS_WRITABLE_PROPERTY("Shuffle", "b", getStatus, setShuffle, 0, kChanges),
+    SD_BUS_PROPERTY("Metadata", "a{sv}", getStatus, 0, kChanges),
+    SD_BUS_PROPERTY("Volume", "d", getOne, 0, kConst),
+    SD_BUS_PROPERTY("Position", "x", getStatus, 0, 0),
+    SD_BUS_PROPERTY("MinimumRate", "d", getOne, 0, kConst),
+    SD_BUS_PROPERTY("MaximumRate", "d", getOne, 0, kConst),
+    SD_BUS_PROPERTY("CanGoNext", "b", getFlag<true>, 0, kConst),
+    SD_BUS_PROPERTY("CanGoPrevious", "b", getFlag<true>, 0, kConst),
+    SD_BUS_PROPERTY("CanPlay", "b", getFlag<true>, 0, kConst),
+    SD_BUS_PROPERTY("CanPause", "b", getFlag<true>, 0, kConst),
+    SD_BUS_PROPERTY("CanSeek", "b", getFlag<true>, 0, kConst),
+    SD_BUS_PROPERTY("CanControl", "b", getFlag<true>, 0, kConst),
+    SD_BUS_VTABLE_END,
+};
+
+// Announces what changed since the last announcement: the properties, and a jump of the position.
+void announce(sd_bus* bus, Status& announced, unsigned& announcedSeeks) {
+    Status now;
+    unsigned seeks = 0;
+    {
+        std::lock_guard lock(shared.mutex);
+        now = shared.status;
+        seeks = shared.seeks;
+    }
+    std::vector<const char*> changed;
+    if (now.playback != announced.playback) changed.push_back("PlaybackStatus");
+    if (now.loop != announced.loop) changed.push_back("LoopStatus");
+    if (now.shuffle != announced.shuffle) changed.push_back("Shuffle");
+    if (now.slot != announced.slot || now.name != announced.name || now.lengthMs != announced.lengthMs)
+        changed.push_back("Metadata");
+    if (!changed.empty()) {
+        changed.push_back(nullptr);
+        sd_bus_emit_properties_changed_strv(bus, kPath, kPlayer, const_cast<char**>(changed.data()));
+    }
+    if (seeks != announcedSeeks) sd_bus_emit_signal(bus, kPath, kPlayer, "Seeked", "x", positionUs(now));
+    announced = now;
+    announcedSeeks = seeks;
+}
+
+// A second player takes a name of its own; it never waits in the queue for the common one.
+int onNameReply(sd_bus_message* message, void*, sd_bus_error*) {
+    std::uint32_t answer = 0;
+    if (sd_bus_message_is_method_error(message, nullptr) || sd_bus_message_read(message, "u", &answer) < 0 ||
+        answer != kNameTaken)
+        return 0;
+    std::string instance = std::string(kName) + ".instance" + std::to_string(::getpid());
+    sd_bus_request_name_async(sd_bus_message_get_bus(message), nullptr, instance.c_str(), 0, nullptr,
+                              nullptr);
+    return 0;
+}
+
+int waitMs(sd_bus* bus) {
+    std::uint64_t until = 0;
+    if (sd_bus_get_timeout(bus, &until) < 0 || until == UINT64_MAX) return -1;
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    auto nowUs =
+        static_cast<std::uint64_t>(now.tv_sec) * 1'000'000 + static_cast<std::uint64_t>(now.tv_nsec) / 1000;
+    return until <= nowUs ? 0
+                          : static_cast<int>(std::min<std::uint64_t>((until - nowUs + 999) / 1000, 60'000));
+}
+
+// Serves the bus until the player ends or the connection fails; a dropped connection is let go.
+void serve() {
+    sd_bus* bus = nullptr;
+    if (sd_bus_open_user(&bus) < 0) return;
+    if (sd_bus_add_object_vtable(bus, nullptr, kPath, kRoot, kRootTable, nullptr) >= 0 &&
+        sd_bus_add_object_vtable(bus, nullptr, kPath, kPlayer, kPlayerTable, nullptr) >= 0 &&
+        sd_bus_request_name_async(bus, nullptr, kName, 0, onNameReply, nullptr) >= 0) {
+        Status announced = snapshot();
+        unsigned announcedSeeks = 0;
+        for (;;) {
+            int processed = 0;
+            while ((processed = sd_bus_process(bus, nullptr)) > 0) {
+            }
+            if (processed < 0) break;
+            int fd = sd_bus_get_fd(bus), events = sd_bus_get_events(bus);
+            if (fd < 0 || events < 0) break;
+            std::array<pollfd, 2> fds{pollfd{fd, static_cast<short>(events), 0}, pollfd{nudge[0], POLLIN, 0}};
+            if (::poll(fds.data(), fds.size(), waitMs(bus)) < 0 && errno != EINTR) break;
+            if (fds[1].revents != 0) {
+                drain(nudge[0]);
+                {
+                    std::lock_guard lock(shared.mutex);
+                    if (shared.ending) break;
+                }
+                announce(bus, announced, announcedSeeks);
+            }
+        }
+    }
+    sd_bus_close_unref(bus);
+}
+
+}  // namespace
+
+void open() {
+    if (worker.joinable()) return;
+    if (::pipe2(wake.data(), O_NONBLOCK | O_CLOEXEC) != 0) return;
+    if (::pipe2(nudge.data(), O_NONBLOCK | O_CLOEXEC) != 0) return;
+    std::promise<void> done;
+    finished = done.get_future();
+    worker = std::thread([done = std::move(done)]() mutable {
+        serve();
+        done.set_value();
+    });
+}
+
+void close() {
+    if (!worker.joinable()) return;
+    {
+        std::lock_guard lock(shared.mutex);
+        shared.ending = true;
+    }
+    poke(nudge[1]);
+    // The thread never blocks but in its poll, which the nudge ends; should it not end in time, the
+    // process ends without it.
+    if (finished.wait_for(std::chrono::milliseconds(500)) == std::future_status::ready)
+        worker.join();
+    else
+        worker.detach();
+}
+
+void publish(const Status& status) {
+    {
+        std::lock_guard lock(shared.mutex);
+        if (status.slot != shared.status.slot || status.name != shared.status.name || shared.url.empty())
+            shared.url = fileUrl(platform::currentDirectory(), status.name);
+        shared.status = status;
+        if (status.seeked) ++shared.seeks;
+    }
+    poke(nudge[1]);
+}
+
+bool callWaiting() {
+    std::lock_guard lock(shared.mutex);
+    return !shared.calls.empty();
+}
+
+bool takeCall(Call& call) {
+    std::lock_guard lock(shared.mutex);
+    if (shared.calls.empty()) return false;
+    call = shared.calls.front();
+    shared.calls.pop_front();
+    if (shared.calls.empty()) drain(wake[0]);
+    return true;
+}
+
+int wakeDescriptor() { return wake[0]; }
+
+}  // namespace platform::bus
