@@ -33,6 +33,12 @@ endif()
 # form) and the changelog (Debian's format, compressed like the manual). The changelog's first entry
 # must name the version being built, so that a new version comes with its entry.
 set(QUAVELIN_CHANGELOG ${PROJECT_SOURCE_DIR}/packaging/changelog)
+# The manual page's header names the version too. (Whether it renders without a warning, lintian
+# checks on the built package.)
+file(STRINGS ${PROJECT_SOURCE_DIR}/docs/quavelin.1 QUAVELIN_MAN_HEADER REGEX "^\\.TH " LIMIT_COUNT 1)
+if(NOT QUAVELIN_MAN_HEADER MATCHES "\"quavelin ${PROJECT_VERSION}\"")
+  message(FATAL_ERROR "docs/quavelin.1's header '${QUAVELIN_MAN_HEADER}' does not name quavelin ${PROJECT_VERSION}")
+endif()
 file(STRINGS ${QUAVELIN_CHANGELOG} QUAVELIN_CHANGELOG_TOP LIMIT_COUNT 1)
 if(NOT QUAVELIN_CHANGELOG_TOP MATCHES "^quavelin \\(${PROJECT_VERSION}\\) ")
   message(FATAL_ERROR "packaging/changelog begins with '${QUAVELIN_CHANGELOG_TOP}', "

@@ -59,8 +59,8 @@ TEST(SoundFiles, LengthIsWhatCanBeDecoded) {
         EXPECT_EQ(lengthMs(name), ms) << name;
 }
 
-// Every file of fixtures/unplayable (see make-fixtures), a directory, a named pipe (opening it
-// would block), a missing file and one that never ends.
+// Every file of fixtures/unplayable (see make-fixtures), a directory and a named pipe (opening it
+// would block).
 TEST(SoundFiles, ThatCannotPlayOpenNothingAndStaySilent) {
     const fs::path dir = fs::path(::testing::TempDir()) / "quavelin-unplayable";
     fs::remove_all(dir);
@@ -74,8 +74,6 @@ TEST(SoundFiles, ThatCannotPlayOpenNothingAndStaySilent) {
         EXPECT_EQ(trackLengthMs(), 0) << file.path();
         closeDevice();
     }
-    EXPECT_EQ(soundService().open((dir / "missing.mp3").c_str()), 0);
-    EXPECT_EQ(soundService().open("/dev/zero"), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr(), "");
 }
 
@@ -112,6 +110,9 @@ std::vector<float> next(std::size_t frames, std::FILE* from = capture()) {
     return left;
 }
 
+const char* const kRecordMonitor =
+    "parec -d quavelin.monitor --format=float32le --channels=2 --rate=44100 --latency-msec=10";
+
 // Whether `run` blocks of 10 ms in a row are sound (or silence) within limitSeconds of the monitor.
 bool reaches(std::FILE* monitor, bool sound, double limitSeconds = 5, int run = 10) {
     for (int block = 0, found = 0; block < limitSeconds * 100; ++block) {
@@ -122,9 +123,8 @@ bool reaches(std::FILE* monitor, bool sound, double limitSeconds = 5, int run = 
     return false;
 }
 
-TEST(PulseOutput, PauseAndStopAreSilentAndResumeAndNextTrackAreHeard) {
-    std::FILE* monitor = ::popen(
-        "parec -d quavelin.monitor --format=float32le --channels=2 --rate=44100 --latency-msec=10", "r");
+TEST(PulseOutput, CommandsAreHeardAtOnceAndTheSoundOutlivesTheServer) {
+    std::FILE* monitor = ::popen(kRecordMonitor, "r");
     ASSERT_TRUE(monitor != nullptr && reaches(monitor, false));
     ASSERT_EQ(openAndPlay(fixture("vbr-xing.mp3"), 3000), 0);
     EXPECT_TRUE(reaches(monitor, true));
@@ -137,25 +137,17 @@ TEST(PulseOutput, PauseAndStopAreSilentAndResumeAndNextTrackAreHeard) {
     EXPECT_TRUE(reaches(monitor, true));
     closeDevice();
     EXPECT_TRUE(fallsSilent());
-    ASSERT_EQ(openAndPlay(fixture("cbr.mp3"), 5000), 0);
-    EXPECT_TRUE(reaches(monitor, true));
-    closeDevice();
-    ::pclose(monitor);
-}
-
-// Killed and started again while a track plays, the server plays it on by itself, from where the
-// clock says the track is (second k of the signal is a tone of 300 + 100 k Hz).
-TEST(PulseOutput, AServerThatComesBackPlaysOnFromTheClock) {
-    const std::string server = std::getenv("PULSE_SERVER"),
-                      script = QUAVELIN_SOURCE_DIR "/scripts/private-pulse ";
-    const std::string dir = server.substr(5, server.rfind('/') - 5);  // unix:DIR/native
-    ASSERT_EQ(openAndPlay(fixture("vbr-xing.mp3"), 2000), 0);
+    ASSERT_EQ(openAndPlay(fixture("cbr.mp3"), 2000), 0);
     const auto started = std::chrono::steady_clock::now();
-    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_TRUE(reaches(monitor, true));
+    ::pclose(monitor);
+    // Killed and started again while a track plays, the server plays it on by itself, from where
+    // the clock says the track is (second k of the signal is a tone of 300 + 100 k Hz).
+    const std::string server = std::getenv("PULSE_SERVER"), dir = server.substr(5, server.rfind('/') - 5);
+    const std::string script = QUAVELIN_SOURCE_DIR "/scripts/private-pulse ";
     ASSERT_EQ(
         std::system((script + "stop " + dir + " && " + script + "start " + dir + " >/dev/null").c_str()), 0);
-    std::FILE* monitor = ::popen(
-        "parec -d quavelin.monitor --format=float32le --channels=2 --rate=44100 --latency-msec=10", "r");
+    monitor = ::popen(kRecordMonitor, "r");
     ASSERT_TRUE(monitor != nullptr && reaches(monitor, true, 2));
     // The tone of a stretch well inside a second of the track, by the clock.
     auto position = [&] {
@@ -248,21 +240,18 @@ float largestStep(const std::vector<float>& audio) {
 }
 
 // Noise and distortion beside a 1 kHz sine, in dB below it: what is left when the best-fitting
-// sine is taken out, over 450 whole periods (19 845 frames) from `from` on.
+// sine is taken out, over 450 whole periods (19 845 frames) from `from` on. Over whole periods the
+// fitted sine's energy is n (a^2 + b^2) / 2, and the rest is the whole energy less that.
 double noiseAndDistortionDb(const std::vector<float>& audio, std::size_t from) {
     const std::size_t n = 19'845;
     const double w = 2 * std::numbers::pi * 1000 / sound::kRate;
-    double a = 0, b = 0;
+    double a = 0, b = 0, all = 0;
     for (std::size_t k = 0; k < n; ++k) {
-        a += 2.0 / n * audio.at(from + k) * std::sin(w * double(k));
-        b += 2.0 / n * audio[from + k] * std::cos(w * double(k));
+        const double x = audio.at(from + k);
+        a += 2.0 / n * x * std::sin(w * double(k)), b += 2.0 / n * x * std::cos(w * double(k)), all += x * x;
     }
-    double sine = 0, rest = 0;
-    for (std::size_t k = 0; k < n; ++k) {
-        const double fit = a * std::sin(w * double(k)) + b * std::cos(w * double(k));
-        sine += fit * fit, rest += (audio[from + k] - fit) * (audio[from + k] - fit);
-    }
-    return 10 * std::log10(rest / sine);
+    const double sine = n * (a * a + b * b) / 2;
+    return 10 * std::log10((all - sine) / sine);
 }
 
 // A 1 kHz sine at 48 and at 8 kHz comes out at the output's rate as clean as the file holds it, and

@@ -28,8 +28,7 @@ struct Scenario {
     std::vector<std::string> tracks;  // in /m, all of one length
     int lengthMs;
     std::vector<Typed> typed;  // after "/m" at once
-    // Device calls: "ms name@second" for a play (with milliseconds when there are any), "ms what"
-    // for pause, resume and close.
+    // Device calls: "ms name@position in ms" for a play, "ms what" for pause, resume and close.
     std::string calls;
     std::string shown;  // a piece of the output that must be there
     int status = 1;
@@ -75,7 +74,7 @@ const Scenario kScenarios[] = {
     // its whole length has played, and time shows whole seconds.
     {"TheClockCountsMillisecondsAndATrackEndsOnceItsWholeLengthHasPlayed", {"a.mp3", "b.mp3"}, 15'450,
      {{1000, "p"}, {1130, "r"}, {1700, "f"}, {2000, "time"}, {6000, "exit"}},
-     "0 a.mp3@0, 1000 pause, 1130 resume, 1700 close, 1700 a.mp3@11.570, 5600 close, 5600 b.mp3@0",
+     "0 a.mp3@0, 1000 pause, 1130 resume, 1700 close, 1700 a.mp3@11570, 5600 close, 5600 b.mp3@0",
      "\n0 min 11 sec / 0 min 15 sec\n"},
     {"ATrackOfLengthZeroEndsAfterOneSecondAndItsBarIsEmpty", {"a.mp3", "b.mp3"}, 0,
      {{500, "time"}, {1500, "exit"}}, "0 a.mp3@0, 1000 close, 1000 b.mp3@0",
@@ -86,20 +85,20 @@ const Scenario kScenarios[] = {
     {"ExitEndsAtOnceWithoutClosingTheDevice", {"a.mp3"}, 60'000, {{400, "exit next"}}, "0 a.mp3@0", ""},
     // The bar marks every thirtieth reached, the one it stands on (here the third) included.
     {"SeekBackNeedsTenPlayedSeconds", {"a.mp3"}, 200'000, {{8000, "d"}, {30'000, "d"}, {30'400, "time"}, {31'000, "exit"}},
-     "0 a.mp3@0, 30000 close, 30000 a.mp3@20",
+     "0 a.mp3@0, 30000 close, 30000 a.mp3@20000",
      "Quavelin~ a~$ Quavelin~ a~$ \n0 min 20 sec / 3 min 20 sec\n" + std::string(4, '>') + "....."},
     {"SeeksCountFromThePlayedTimeAfterAPause", {"a.mp3"}, 200'000,
      {{20'000, "pause"}, {30'000, "d"}, {35'000, "p"}, {40'000, "f"}, {41'000, "exit"}},
-     "0 a.mp3@0, 20000 pause, 30000 close, 30000 a.mp3@10, 35000 pause, 40000 close, 40000 a.mp3@25", ""},
+     "0 a.mp3@0, 20000 pause, 30000 close, 30000 a.mp3@10000, 35000 pause, 40000 close, 40000 a.mp3@25000", ""},
     {"SeekForwardInTheLastSecondsEndsTheTrackAtTheNextCheck", {"a.mp3", "b.mp3"}, 15'000, {{8000, "f"}, {9000, "exit"}},
-     "0 a.mp3@0, 8000 close, 8000 a.mp3@18, 8200 close, 8200 b.mp3@0", ""},
+     "0 a.mp3@0, 8000 close, 8000 a.mp3@18000, 8200 close, 8200 b.mp3@0", ""},
     {"JumpCountsFromTheAnswerAndTakesNoNumberAsZero", {"a.mp3", "b.mp3"}, 200'000,
      {{10'000, "jump"}, {20'000, "1"}, {25'000, "90"}, {60'000, "jump abc 12x"}, {250'000, "exit"}},
-     "0 a.mp3@0, 25000 close, 25000 a.mp3@150, 60000 close, 60000 a.mp3@12, 248000 close, 248000 b.mp3@0",
+     "0 a.mp3@0, 25000 close, 25000 a.mp3@150000, 60000 close, 60000 a.mp3@12000, 248000 close, 248000 b.mp3@0",
      "移動先時間指定 分単位 ~$ 移動先時間指定 秒単位 ~$ Quavelin~ a~$ "},
     // The device's position is 32-bit milliseconds: a jump past that plays from its end, and ends.
     {"AJumpPastAnyEndPlaysFromTheLatestPositionAndTheTrackEnds", {"a.mp3", "b.mp3"}, 200'000,
-     {{1000, "jump 40000 0"}, {2000, "exit"}}, "0 a.mp3@0, 1000 close, 1000 a.mp3@2147483.647, 1200 close, 1200 b.mp3@0", ""},
+     {{1000, "jump 40000 0"}, {2000, "exit"}}, "0 a.mp3@0, 1000 close, 1000 a.mp3@2147483647, 1200 close, 1200 b.mp3@0", ""},
     {"TimeStandsStillInAPauseAndAJumpBeforeTheStartPlaysFromIt", {"a.mp3"}, 200'000,
      {{75'000, "p"}, {95'000, "time"}, {100'000, "jump -1 -5 time"}, {101'000, "exit"}},
      "0 a.mp3@0, 75000 pause, 100000 close, 100000 a.mp3@0",
@@ -120,12 +119,7 @@ std::string deviceCalls() {
     for (const fake::DeviceCall& call : fake::deviceCalls()) {
         if (call.what == "open" || call.what == "length") continue;
         log += (log.empty() ? "" : ", ") + std::to_string(call.atMs) + " ";
-        if (call.what != "play") {
-            log += call.what;
-            continue;
-        }
-        log += call.name + "@" + std::to_string(call.fromMs / 1000);
-        if (std::uint32_t ms = call.fromMs % 1000; ms != 0) log += "." + std::to_string(1000 + ms).substr(1);
+        log += call.what == "play" ? call.name + "@" + std::to_string(call.fromMs) : call.what;
     }
     return log;
 }
