@@ -15,13 +15,6 @@ struct NextTrack {
     bool operator==(const NextTrack&) const = default;
 };
 
-struct Choice {
-    Request request = Request::None;
-    int playingSlot = 0;
-    int pickedSlot = 0;  // with Request::Pick
-    int trackCount = 1;
-    Modes modes;
-};
-
+// From the request, the playing and picked slots, the count and the modes of state;
 // randomNumber is asked only when shuffle picks the slot.
-NextTrack chooseNextTrack(const Choice& choice, int (*randomNumber)());
+NextTrack chooseNextTrack(const PlayerState& state, int (*randomNumber)());

@@ -96,8 +96,7 @@ int runPlaybackLoop(PlayerState& state, bool onDesktopBus) {
     for (;;) {
         if (playUntilTrackEnds(state) == TrackEnd::Quit) return 1;
         closeDevice();
-        Choice choice{state.request, state.playingSlot, state.pickedSlot, state.trackCount, state.modes};
-        NextTrack next = chooseNextTrack(choice, platform::randomNumber);
+        NextTrack next = chooseNextTrack(state, platform::randomNumber);
         if (next.kind == NextTrack::Kind::ListEnd) {
             platform::readChar();
             return 0;
