@@ -201,8 +201,13 @@ void tryAgain() {
 }
 
 // The stream goes away with the server; a command then tries to reach it again at once.
-std::int64_t takeBack() {
+std::int64_t takeBack(int measure) {
     if (lost) return 0;
+    if (measure == 0) {
+        drop(pa_stream_cork(stream, 1, nullptr, nullptr));
+        drop(pa_stream_flush(stream, nullptr, nullptr));
+        return kAllUnheard;
+    }
     std::int64_t unplayed = 0;
     // The stream stops where it is heard (the cork takes back what the server had mixed ahead),
     // the server says how much of what was written is still unplayed, and that is dropped.
