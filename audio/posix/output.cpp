@@ -23,7 +23,6 @@ std::array<float, static_cast<std::size_t>(kFadeFrames) * kChannels> fadeOut{};
 std::int64_t fadeOutLeft = 0;    // frames of it still to render, at its end
 std::int64_t fadeOutServed = 0;  // frames of it rendered
 std::int64_t afterFadeOut = 0;   // frames rendered after it
-std::int64_t fadeOutMadeMs = 0;  // when it was made
 // Where the playing track is by the clock: clockFromMs at clockSinceMs, and on from there while it
 // plays (the same steady clock as the player's own).
 std::int64_t clockFromMs = 0;
@@ -84,16 +83,12 @@ public:
     SinkLock& operator=(const SinkLock&) = delete;
 };
 
-// The sound that plays is interrupted: it is stopped where it is heard, and its next few
-// milliseconds, faded out, are what the sink plays first from now on. A fade-out not yet heard
-// whole (a seek is a close and a play at once) is played on instead: the sound was already going.
+// The sound that plays is interrupted: what the sink will not play of it is taken back, and its
+// next few milliseconds from there, faded out, are what the sink plays first from now on. A
+// fade-out not yet heard whole (a seek is a close and a play at once) is played on instead: the
+// sound was already going.
 void fadeOutPlaying() {
-    // Only a track that plays needs to know exactly where it is heard.
-    bool sounding = playing != nullptr && !playing->paused();
-    std::int64_t unheard = sink.takeBack(sounding ? 1 : 0);
-    // Unmeasured, a fade-out made a moment ago is taken as not yet heard, an older one as heard.
-    constexpr std::int64_t kJustMadeMs = 20;
-    if (unheard == kAllUnheard && nowMs() - fadeOutMadeMs > kJustMadeMs) unheard = afterFadeOut;
+    std::int64_t unheard = sink.takeBack();
     // Of what the sink dropped, the newest came after the fade-out, and before that its own end.
     std::int64_t fadeOutDropped = std::clamp<std::int64_t>(unheard - afterFadeOut, 0, fadeOutServed);
     fadeOutLeft += fadeOutDropped;
@@ -101,7 +96,6 @@ void fadeOutPlaying() {
     if (fadeOutLeft > 0 || playing == nullptr || playing->paused()) return;
     playing->takeBack(unheard);
     playing->renderFadeOut(fadeOut.data());
-    fadeOutMadeMs = nowMs();
     fadeOutLeft = kFadeFrames;
     fadeOutServed = afterFadeOut = 0;
 }

@@ -38,6 +38,7 @@ bool lost = false;          // the server went away; the sound comes back with a
 bool trying = false;        // a new connection is under way
 bool resyncDue = false;     // the sound was lost: it catches up once a new stream plays
 pa_usec_t lastRequest = 0;  // when the server last asked for sound
+std::int64_t writeAt = -1;  // where the next write goes in the stream, in bytes; -1: after the rest
 
 void drop(pa_operation* operation) {
     if (operation != nullptr) pa_operation_unref(operation);
@@ -58,7 +59,10 @@ void write(std::size_t bytes) {
         }
         // The stream's buffers are float-aligned: frames are rendered into them directly.
         renderFrames(static_cast<float*>(data), size / kBytesPerFrame);
-        if (pa_stream_write(stream, data, size, nullptr, 0, PA_SEEK_RELATIVE) != 0) return;
+        pa_seek_mode_t seek = writeAt < 0 ? PA_SEEK_RELATIVE : PA_SEEK_ABSOLUTE;
+        if (pa_stream_write(stream, data, size, nullptr, std::max<std::int64_t>(writeAt, 0), seek) != 0)
+            return;
+        writeAt = -1;
         bytes -= size;
     }
 }
@@ -66,6 +70,7 @@ void write(std::size_t bytes) {
 // The sound follows the player's clock again, from a fresh queue.
 void playFromTheClock() {
     drop(pa_stream_flush(stream, nullptr, nullptr));
+    writeAt = -1;
     resyncOutput();
     write(kTargetBytes);
 }
@@ -200,25 +205,23 @@ void tryAgain() {
         loseServer();
 }
 
-// The stream goes away with the server; a command then tries to reach it again at once.
-std::int64_t takeBack(int measure) {
+// What is queued plays on for kAheadBytes more, the time for a change to reach the server; what
+// is written next replaces the rest. Nothing is cut: the fade-out starts where the sound is then.
+// (Corking and flushing would stop the sound dead, a click.) A server that does not answer in time
+// is flushed: the sound stops, but the command is heard at once.
+std::int64_t takeBack() {
     if (lost) return 0;
-    if (measure == 0) {
-        drop(pa_stream_cork(stream, 1, nullptr, nullptr));
+    constexpr std::int64_t kAheadBytes = kRate / 50 * kBytesPerFrame;  // 20 ms
+    const pa_timing_info* timing = await(pa_stream_update_timing_info(stream, onDone, nullptr))
+                                       ? pa_stream_get_timing_info(stream)
+                                       : nullptr;
+    if (timing == nullptr || timing->write_index_corrupt != 0 || timing->read_index_corrupt != 0) {
         drop(pa_stream_flush(stream, nullptr, nullptr));
-        return kAllUnheard;
+        return 0;
     }
-    std::int64_t unplayed = 0;
-    // The stream stops where it is heard (the cork takes back what the server had mixed ahead),
-    // the server says how much of what was written is still unplayed, and that is dropped.
-    if (await(pa_stream_cork(stream, 1, onDone, nullptr)) &&
-        await(pa_stream_update_timing_info(stream, onDone, nullptr))) {
-        const pa_timing_info* timing = pa_stream_get_timing_info(stream);
-        if (timing != nullptr && timing->write_index_corrupt == 0 && timing->read_index_corrupt == 0)
-            unplayed = std::max<std::int64_t>(0, (timing->write_index - timing->read_index) / kBytesPerFrame);
-    }
-    drop(pa_stream_flush(stream, nullptr, nullptr));
-    return unplayed;
+    writeAt = std::min(timing->write_index, timing->read_index + kAheadBytes);
+    writeAt -= writeAt % kBytesPerFrame;
+    return (timing->write_index - writeAt) / kBytesPerFrame;
 }
 
 void start() {
@@ -226,8 +229,8 @@ void start() {
         tryAgain();
         return;
     }
-    // The server asks for nothing after a flush: the new sound is queued now, before the uncork.
-    // A server that does not answer takes nothing more: what it has not read stays bounded.
+    // The new sound is queued now, in place of what was taken back. A server that does not answer
+    // takes nothing more: what it has not read stays bounded.
     if (answering) write(kTargetBytes);
     drop(pa_stream_cork(stream, 0, nullptr, nullptr));
 }

@@ -20,11 +20,9 @@ struct QuavelinSink {
     void (*lock)();
     void (*unlock)();
     // The following are called locked.
-    // Stops the sound where it is heard: whatever was rendered but not played yet is dropped, and
-    // the number of those frames returned (0 for a sink that can't take anything back). Without
-    // measure the sink does not ask how many (which takes the sound server a round trip) and
-    // returns kAllUnheard.
-    std::int64_t (*takeBack)(int measure);
+    // Takes back what was rendered but will not be played: the next frames rendered take its
+    // place. Returns the number of those frames (0 for a sink that can't take anything back).
+    std::int64_t (*takeBack)();
     // Plays on, rendering afresh from now.
     void (*start)();
 };
@@ -36,8 +34,6 @@ using QuavelinOpenSdlSink = int (*)(QuavelinRender render, QuavelinSink* sink);
 }
 
 namespace sound {
-
-inline constexpr std::int64_t kAllUnheard = INT64_MAX;
 
 // The file name of the module that holds SDL's sink, and its one entry point.
 inline constexpr const char* kSdlModuleFileName = "quavelin-sound-sdl.so";
