@@ -211,7 +211,7 @@ void tryAgain() {
 // is flushed: the sound stops, but the command is heard at once.
 std::int64_t takeBack() {
     if (lost) return 0;
-    constexpr std::int64_t kAheadBytes = std::int64_t{kRate / 50} * kBytesPerFrame;  // 20 ms
+    constexpr std::int64_t kAheadBytes = std::int64_t{kRate / 100} * kBytesPerFrame;  // 10 ms
     const pa_timing_info* timing = await(pa_stream_update_timing_info(stream, onDone, nullptr))
                                        ? pa_stream_get_timing_info(stream)
                                        : nullptr;
