@@ -4,10 +4,6 @@
 
 #include "app/command_table.h"
 
-namespace {
-
 TEST(CommandTable, EveryRowWithAnActionIsReachedByItsOwnWord) {
     for (const auto& [word, action] : commandWords()) EXPECT_EQ(actionFor(word), action) << word;
 }
-
-}  // namespace
