@@ -1,7 +1,9 @@
-// How long a typed command takes to be answered and heard: each command typed at a timed moment,
-// its effect found at the sink's monitor. The player and mpg123 -R play in turn to the same sink.
+// How long a command takes to be answered and heard: each typed (or called on the desktop bus) at a
+// timed moment, its effect found at the sink's monitor. The player and mpg123 -R take turns on it.
+#include <array>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "bench/monitor.h"
@@ -26,44 +28,41 @@ void start(Child& player, Monitor& monitor, const std::string& dir, const std::s
 }
 
 // Waits for the track's own change from one tone to the next: that tone, and when.
-int awaitChange(Monitor& monitor, Clock::time_point& changed) {
+std::pair<int, Clock::time_point> awaitChange(Monitor& monitor) {
     Heard tone = kUnclear;
     auto at = monitor.first(Clock::now(), Clock::now() + seconds(10), [&](Heard heard, Heard before) {
         return (tone = heard) == toneOf(before + 1) && before >= 0;
     });
     if (!at) fail("the tone-changing track did not change by itself");
-    changed = *at;
-    return tone;
+    return {tone, *at};
 }
 
-// f and d in turn, typed 1.5 s into a segment: the player counts time played in whole seconds, so
-// it lands up to a second either side of 10 s away, still inside the segment it aims at. Where
-// opening the file takes so long that the player's clock runs ahead of the sound, any leap counts.
-void seekTries(int tries, Child& player, Monitor& monitor, Tries& forward, Tries& back, bool anyLeap) {
+// f and d in turn, typed 1.5 s into a segment: they land 10 s away, inside the segment they aim at.
+void seekTries(int tries, Child& player, Monitor& monitor, Tries& forward, Tries& back) {
     for (int k = 0; k < 2 * tries; ++k) {
-        Clock::time_point changed;
-        int current = awaitChange(monitor, changed);
+        auto [current, changed] = awaitChange(monitor);
         std::this_thread::sleep_until(changed + milliseconds(1500));
         Clock::time_point typed = player.type(k % 2 == 0 ? "f\n" : "d\n");
         Heard want = toneOf(current + (k % 2 == 0 ? 3 : 2));
         (k % 2 == 0 ? forward : back)
-            .add(typed, anyLeap ? monitor.waitForLeap(typed, typed + seconds(15))
-                                : monitor.waitFor(want, typed, typed + seconds(15), toneOf(want - 1)));
+            .add(typed, monitor.waitFor(want, typed, typed + seconds(15), toneOf(want - 1)));
     }
 }
 
-// Pause and resume in turn, timed to silence and to tone 0; then to the other track (tone 3) and back.
-void pauseAndNext(int tries, Child& player, Monitor& monitor, const std::string (&lines)[4],
+// Pause and resume in turn, timed to silence and to tone 0; then to the other track (tone 3) and back,
+// each sent its own way (typed, or a call on the bus) and timed from the moment that send gives.
+using Send = std::function<Clock::time_point(const std::string&)>;
+void pauseAndNext(int tries, const Send& send, Monitor& monitor, const std::string (&lines)[4],
                   Tries (&times)[3]) {
     for (int k = 0; k < 2 * tries; ++k) {
         pauseBefore(k / 2, tries);
-        Clock::time_point typed = player.type(lines[k % 2]);
+        Clock::time_point typed = send(lines[k % 2]);
         times[k % 2].add(typed,
                          monitor.waitFor(k % 2 == 0 ? kSilence : toneOf(0), typed, typed + seconds(5)));
     }
     for (int k = 0; k < tries; ++k) {
         pauseBefore(k, tries);
-        Clock::time_point typed = player.type(lines[2 + k % 2]);
+        Clock::time_point typed = send(lines[2 + k % 2]);
         times[2].add(typed, monitor.waitFor(toneOf(k % 2 == 0 ? 3 : 0), typed, typed + seconds(5)));
     }
 }
@@ -88,8 +87,7 @@ void calibrate(const Setup& setup, Monitor& monitor, Tries& onsets, Tries& ends)
     }
 }
 
-// The 1 GB file, copies of the tone-changing track: jump into each tenth of it, to a second whose
-// tone the track does not reach by itself for several seconds.
+// The 1 GB file: a jump into each tenth of it, to a tone the track itself would reach only seconds later.
 void jumpTries(const Setup& setup, Child& player, Monitor& monitor, Tries& jump) {
     const std::string media = setup.media + "/latency";
     long copyFrames = 0;
@@ -110,8 +108,7 @@ void jumpTries(const Setup& setup, Child& player, Monitor& monitor, Tries& jump)
             player.type(line);
             player.expect(line == "jump\n" ? e2e::kMinutePrompt : e2e::kSecondPrompt, from);
         }
-        Clock::time_point changed;
-        int current = awaitChange(monitor, changed);
+        auto [current, changed] = awaitChange(monitor);
         std::optional<int> tone;
         while (second < 60 &&
                !((tone = toneAt(minute * 60 + second)) && (*tone + kTones - current) % kTones >= 3))
@@ -130,7 +127,7 @@ void latencyRows(const Setup& setup, Table& table) {
     const std::string media = setup.media + "/latency";
     const int tries = setup.tries;  // a plays tone 0, b tone 3, two minutes each
     Monitor monitor;
-    Tries onset, end, answer, ours[3], theirs[3], forward, back, jump, bigForward, bigBack;
+    Tries onset, end, answer, ours[3], theirs[3], remote[3], runs, forward, back, jump, bigForward, bigBack;
     calibrate(setup, monitor, onset, end);
     {
         Child player({QUAVELIN_BINARY}, media);
@@ -142,30 +139,47 @@ void latencyRows(const Setup& setup, Table& table) {
             answer.add(typed, player.expect("\n", before));  // the answer's first byte
             player.expect("~$ ", before);
         }
-        pauseAndNext(tries, player, monitor, {"p\n", "r\n", "n\n", "n\n"}, ours);
+        pauseAndNext(tries, std::bind_front(&Child::type, &player), monitor, {"p\n", "r\n", "n\n", "n\n"},
+                     ours);
+        // Timed from playerctl's start; its own run (start-up, finding the player, the call) is timed too.
+        auto viaBus = [&runs](const std::string& method) {
+            Clock::time_point at = Clock::now();
+            Child({"playerctl", "-p", "quavelin", method}, ".").finish();  // a failure is a miss
+            runs.add(at, Clock::now());
+            return at;
+        };
+        pauseAndNext(tries, viaBus, monitor, {"pause", "play", "next", "next"}, remote);
     }
     {
         Child player({QUAVELIN_BINARY}, media);
         start(player, monitor, "seek", "cycle");
-        seekTries(tries, player, monitor, forward, back, false);
+        seekTries(tries, player, monitor, forward, back);
     }
     {
         Child mpg123({"mpg123", "-R", "-o", "pulse"}, media + "/tones");
         Clock::time_point typed = mpg123.type("SILENCE\nLOAD a.mp3\n");  // SILENCE: no report of every frame
         if (!monitor.waitFor(toneOf(0), typed, typed + seconds(10))) fail("mpg123 -R is not heard");
-        pauseAndNext(tries, mpg123, monitor, {"PAUSE\n", "PAUSE\n", "LOAD b.mp3\n", "LOAD a.mp3\n"}, theirs);
+        pauseAndNext(tries, std::bind_front(&Child::type, &mpg123), monitor,
+                     {"PAUSE\n", "PAUSE\n", "LOAD b.mp3\n", "LOAD a.mp3\n"}, theirs);
     }
     Child player({QUAVELIN_BINARY}, media);
     start(player, monitor, "gigabyte", "big");
     jumpTries(setup, player, monitor, jump);
-    seekTries(tries, player, monitor, bigForward, bigBack, true);
+    seekTries(tries, player, monitor, bigForward, bigBack);
     addTimes(table, "method: pacat (5 ms) write -> onset at the monitor, ms", onset, 0);
     addTimes(table, "method: end of a 100 ms tone -> silence heard, ms", end, 0);
     addTimes(table, "time typed -> first byte of its answer, ms", answer, 10, 20);
-    addTimes(table, "pause typed -> monitor silent, ms", ours[0], 50, 100,
-             "mpg123 -R PAUSE " + text(theirs[0]));
-    addTimes(table, "rel typed -> sound again, ms", ours[1], 50, 100, "PAUSE again " + text(theirs[1]));
-    addTimes(table, "n typed -> next track's first sound, ms", ours[2], 50, 100, "LOAD " + text(theirs[2]));
+    const std::array<std::array<std::string, 4>, 3> effects{
+        {{"pause", "pause", "monitor silent", "mpg123 -R PAUSE "},
+         {"rel", "play", "sound again", "PAUSE again "},
+         {"n", "next", "next track's first sound", "LOAD "}}};
+    for (std::size_t k = 0; k < effects.size(); ++k) {
+        const auto& [word, call, heard, reference] = effects[k];
+        addTimes(table, word + " typed -> " + heard + ", ms", ours[k], 50, 100, reference + text(theirs[k]));
+        addTimes(table, "playerctl " + call + " -> " + heard + ", ms (typed + its run + 10)", remote[k],
+                 median(ours[k].ms) + median(runs.ms) + 10, 0,
+                 "typed " + text(ours[k]) + ", playerctl's run " + text(runs));
+    }
     addTimes(table, "f typed -> the sound 10 s on, ms", forward, 50, 100);
     addTimes(table, "d typed -> the sound 10 s back, ms", back, 50, 100);
     addTimes(table, "1 GB MP3: jump typed -> the sound there, ms", jump, 50);

@@ -3,13 +3,13 @@
 // classed as silence, one of five tones, or unclear (a window across a change).
 #pragma once
 
-#include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <functional>
 #include <mutex>
+#include <stop_token>
 #include <thread>
 
 #include "bench/bench.h"
@@ -50,10 +50,6 @@ public:
         : parec_({"parec", "--raw", "--format=s16le", "--rate=44100", "--channels=1", "--latency-msec=5",
                   "-d", "quavelin.monitor"},
                  ".") {}
-    ~Monitor() {
-        stop_ = true;
-        thread_.join();
-    }
 
     // The moment a run of two windows began after since that accept takes, given the tone of the run
     // before it; nothing by the deadline.
@@ -79,13 +75,6 @@ public:
             return heard == want && !(notAfter != kUnclear && (before == notAfter || before == want));
         });
     }
-    // The same for any tone that neither repeats nor follows on from the one before: where a seek
-    // landed, wherever that is.
-    std::optional<Clock::time_point> waitForLeap(Clock::time_point since, Clock::time_point deadline) {
-        return first(since, deadline, [](Heard heard, Heard before) {
-            return heard >= 0 && (before < 0 || (heard != before && heard != (before + 1) % kTones));
-        });
-    }
 
 private:
     // The tone of the last run of two windows or more before window k, or kUnclear: silence, unclear windows
@@ -96,9 +85,9 @@ private:
                 return windows_[k - 1].second;
         return kUnclear;
     }
-    void record() {
+    void record(const std::stop_token& stop) {
         std::int16_t window[256];
-        for (std::string partial; !stop_;) {
+        for (std::string partial; !stop.stop_requested();) {
             if (!parec_.readSome(20)) fail("parec ended: " + parec_.errors());
             partial += parec_.takeOutput();
             Clock::time_point at = Clock::now();
@@ -117,8 +106,7 @@ private:
     std::mutex mutex_;
     std::condition_variable grew_;
     std::vector<std::pair<Clock::time_point, Heard>> windows_;
-    std::atomic<bool> stop_ = false;
-    std::thread thread_{[this] { record(); }};
+    std::jthread thread_{[this](const std::stop_token& stop) { record(stop); }};  // stopped and joined first
 };
 
 }  // namespace bench
