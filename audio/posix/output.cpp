@@ -23,6 +23,11 @@ std::array<float, static_cast<std::size_t>(kFadeFrames) * kChannels> fadeOut{};
 std::int64_t fadeOutLeft = 0;    // frames of it still to render, at its end
 std::int64_t fadeOutServed = 0;  // frames of it rendered
 std::int64_t afterFadeOut = 0;   // frames rendered after it
+// Frames rendered into the sink (less those taken back), and how many of them must be played: a
+// track that has rendered all of its sound and ends is heard to its last frame, however far the
+// sink plays behind the clock (a sink that started late).
+std::int64_t rendered = 0;
+std::int64_t mustPlay = 0;
 // Where the playing track is by the clock: clockFromMs at clockSinceMs, and on from there while it
 // plays (the same steady clock as the player's own).
 std::int64_t clockFromMs = 0;
@@ -38,6 +43,7 @@ void renderPlaying(float* out, std::size_t frames) {
     std::copy_n(fadeOut.end() - fadeOutLeft * kChannels, fromFade * kChannels, out);
     fadeOutLeft -= static_cast<std::int64_t>(fromFade);
     fadeOutServed += static_cast<std::int64_t>(fromFade);
+    rendered += static_cast<std::int64_t>(frames);
     afterFadeOut += static_cast<std::int64_t>(frames - fromFade);
     out += fromFade * kChannels;
     frames -= fromFade;
@@ -88,7 +94,8 @@ public:
 // fade-out not yet heard whole (a seek is a close and a play at once) is played on instead: the
 // sound was already going.
 void fadeOutPlaying() {
-    std::int64_t unheard = sink.takeBack();
+    std::int64_t unheard = sink.takeBack(std::max<std::int64_t>(rendered - mustPlay, 0));
+    rendered -= unheard;
     // Of what the sink dropped, the newest came after the fade-out, and before that its own end.
     std::int64_t fadeOutDropped = std::clamp<std::int64_t>(unheard - afterFadeOut, 0, fadeOutServed);
     fadeOutLeft += fadeOutDropped;
@@ -133,6 +140,7 @@ void forget(Track& track) {
     if (sink.lock == nullptr) return;
     SinkLock lock;
     if (playing != &track) return;
+    if (auto silence = track.silenceAfterItsEnd()) mustPlay = rendered - *silence;
     fadeOutPlaying();
     playing = nullptr;
     sink.start();

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
+#include <optional>
 
 #include "audio/posix/output_format.h"
 #include "audio/posix/quiet_stderr.h"
@@ -67,12 +68,39 @@ void write(std::size_t bytes) {
     }
 }
 
-// The sound follows the player's clock again, from a fresh queue.
-void playFromTheClock() {
-    drop(pa_stream_flush(stream, nullptr, nullptr));
-    writeAt = -1;
+// Where the stream is heard now, in bytes from its start, by its last timing update: the server's
+// read index less what its sink holds (some 400 ms when nothing else plays), and 10 ms on, the time
+// for a change to reach the server. A write there goes behind the read index: the server renders
+// again from there. A stream younger than what its sink holds has not been heard yet, and its sink
+// can't go back that far: there the read index stands. Nothing when the timing is not known.
+std::optional<std::int64_t> changeIndex() {
+    constexpr std::int64_t kAheadBytes = std::int64_t{kRate / 100} * kBytesPerFrame;  // 10 ms
+    const pa_timing_info* timing = pa_stream_get_timing_info(stream);
+    if (timing == nullptr || timing->write_index_corrupt != 0 || timing->read_index_corrupt != 0)
+        return std::nullopt;
+    const auto held = static_cast<std::int64_t>(timing->sink_usec * kRate / 1'000'000) * kBytesPerFrame;
+    const std::int64_t heard = held < timing->read_index ? timing->read_index - held : timing->read_index;
+    return std::min(timing->write_index, heard + kAheadBytes);
+}
+
+// The sound follows the player's clock again from where it is heard, once the server has told
+// where that is; without an answer, from a fresh queue.
+void onResyncTiming(pa_stream* s, int success, void*) {
+    if (s != stream) return;  // an answer about a stream that has gone since
+    std::optional<std::int64_t> at = success != 0 ? changeIndex() : std::nullopt;
+    if (!at) drop(pa_stream_flush(stream, nullptr, nullptr));
+    writeAt = at.value_or(-1);
     resyncOutput();
     write(kTargetBytes);
+}
+
+// After a gap of the server's own (stalled, or a new connection), the sound catches up with the
+// clock. The callback runs on the stream's thread: it asks for the timing, and never waits.
+void playFromTheClock() {
+    if (pa_operation* asked = pa_stream_update_timing_info(stream, onResyncTiming, nullptr))
+        pa_operation_unref(asked);
+    else
+        onResyncTiming(stream, 0, nullptr);
 }
 
 // While corked the server asks for nothing new; a request still on its way is left for the
@@ -205,23 +233,22 @@ void tryAgain() {
         loseServer();
 }
 
-// What is queued plays on for kAheadBytes more, the time for a change to reach the server; what
-// is written next replaces the rest. Nothing is cut: the fade-out starts where the sound is then.
+// What is heard plays on for 10 ms more (see changeIndex); what is written next replaces the rest,
+// the newest mostFrames at most. Nothing is cut: the fade-out starts where the sound is then.
 // (Corking and flushing would stop the sound dead, a click.) A server that does not answer in time
 // is flushed: the sound stops, but the command is heard at once.
-std::int64_t takeBack() {
+std::int64_t takeBack(std::int64_t mostFrames) {
     if (lost) return 0;
-    constexpr std::int64_t kAheadBytes = std::int64_t{kRate / 100} * kBytesPerFrame;  // 10 ms
-    const pa_timing_info* timing = await(pa_stream_update_timing_info(stream, onDone, nullptr))
-                                       ? pa_stream_get_timing_info(stream)
-                                       : nullptr;
-    if (timing == nullptr || timing->write_index_corrupt != 0 || timing->read_index_corrupt != 0) {
+    std::optional<std::int64_t> at;
+    if (await(pa_stream_update_timing_info(stream, onDone, nullptr))) at = changeIndex();
+    if (!at) {
         drop(pa_stream_flush(stream, nullptr, nullptr));
         return 0;
     }
-    writeAt = std::min(timing->write_index, timing->read_index + kAheadBytes);
+    const std::int64_t written = pa_stream_get_timing_info(stream)->write_index;
+    writeAt = std::max(*at, written - mostFrames * kBytesPerFrame);
     writeAt -= writeAt % kBytesPerFrame;
-    return (timing->write_index - writeAt) / kBytesPerFrame;
+    return (written - writeAt) / kBytesPerFrame;
 }
 
 void start() {

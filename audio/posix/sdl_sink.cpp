@@ -36,7 +36,7 @@ SDL_AudioDeviceID openDevice() {
 void lock() { SDL_LockAudioDevice(device); }
 void unlock() { SDL_UnlockAudioDevice(device); }
 
-std::int64_t takeBack() { return 0; }
+std::int64_t takeBack(std::int64_t) { return 0; }
 
 // The device opens paused and starts only once a track is set to play: started earlier, its
 // first buffer would be silence. Starting a running device changes nothing.

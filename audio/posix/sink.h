@@ -20,9 +20,10 @@ struct QuavelinSink {
     void (*lock)();
     void (*unlock)();
     // The following are called locked.
-    // Takes back what was rendered but will not be played: the next frames rendered take its
-    // place. Returns the number of those frames (0 for a sink that can't take anything back).
-    std::int64_t (*takeBack)();
+    // Takes back what was rendered but will not be played, the newest mostFrames at most: the next
+    // frames rendered take its place. Returns the number of those frames (0 for a sink that can't
+    // take anything back).
+    std::int64_t (*takeBack)(std::int64_t mostFrames);
     // Plays on, rendering afresh from now.
     void (*start)();
 };

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "audio/posix/decoder.h"
 
@@ -25,6 +26,11 @@ public:
     // Paused, it renders silence and keeps its place; played on, it fades in from there.
     void setPaused(bool paused);
     bool paused() const { return paused_; }
+    // Once all of its sound is rendered, the silence rendered after it: what alone may be taken
+    // back without losing any of its sound. Nothing while it has sound still to come.
+    std::optional<std::int64_t> silenceAfterItsEnd() const {
+        return ended_ ? std::optional(silence_) : std::nullopt;
+    }
     // The last frames rendered were never heard (the sink dropped them): they come again.
     void takeBack(std::int64_t frames);
     // Renders the next kFadeFrames frames fading out to silence into out (the output format); the

@@ -147,6 +147,7 @@ TEST(PulseOutput, CommandsAreHeardAtOnceAndTheSoundOutlivesTheServer) {
     const std::string script = QUAVELIN_SOURCE_DIR "/scripts/private-pulse ";
     ASSERT_EQ(
         std::system((script + "stop " + dir + " && " + script + "start " + dir + " >/dev/null").c_str()), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // back alone on it, as on a desktop
     monitor = ::popen(kRecordMonitor, "r");
     ASSERT_TRUE(monitor != nullptr && reaches(monitor, true, 2));
     // The tone of a stretch well inside a second of the track, by the clock.
