@@ -259,6 +259,7 @@ void start() {
     // The new sound is queued now, in place of what was taken back. A server that does not answer
     // takes nothing more: what it has not read stays bounded.
     if (answering) write(kTargetBytes);
+    if (pa_stream_is_corked(stream) != 0) lastRequest = 0;  // asking for nothing while corked is no stall
     drop(pa_stream_cork(stream, 0, nullptr, nullptr));
 }
 
