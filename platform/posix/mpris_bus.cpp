@@ -122,23 +122,12 @@ std::int64_t positionUs(const Status& status) {
     return std::clamp<std::int64_t>(played, 0, status.lengthMs) * 1000;
 }
 
-const char* playbackName(Playback playback) {
-    switch (playback) {
-        case Playback::Playing: return "Playing";
-        case Playback::Paused: return "Paused";
-        case Playback::Stopped: break;
-    }
-    return "Stopped";
-}
+// The bus's words for the states, in the order of their enums.
+constexpr std::array<const char*, 3> kPlaybackNames{"Playing", "Paused", "Stopped"};
+constexpr std::array<const char*, 3> kLoopNames{"Playlist", "Track", "None"};
 
-const char* loopName(Loop loop) {
-    switch (loop) {
-        case Loop::Track: return "Track";
-        case Loop::None: return "None";
-        case Loop::Playlist: break;
-    }
-    return "Playlist";
-}
+const char* playbackName(Playback playback) { return kPlaybackNames.at(static_cast<std::size_t>(playback)); }
+const char* loopName(Loop loop) { return kLoopNames.at(static_cast<std::size_t>(loop)); }
 
 // ---- Commands in: each answered at once, and queued for the loop ----
 
@@ -189,11 +178,12 @@ int setLoop(sd_bus*, const char*, const char*, const char*, sd_bus_message* valu
             sd_bus_error* error) {
     const char* name = nullptr;
     if (int r = sd_bus_message_read(value, "s", &name); r < 0) return r;
-    std::string_view wanted(name);
-    Loop loop = wanted == "Track" ? Loop::Track : wanted == "None" ? Loop::None : Loop::Playlist;
-    if (wanted != loopName(loop))
+    const auto* found = std::find_if(kLoopNames.begin(), kLoopNames.end(),
+                                     [&](const char* word) { return std::string_view(word) == name; });
+    if (found == kLoopNames.end())
         return sd_bus_error_set(error, SD_BUS_ERROR_INVALID_ARGS, "LoopStatus is None, Track or Playlist");
-    return queue(Call{.kind = Call::Kind::SetLoop, .loop = loop}, error);
+    return queue(Call{.kind = Call::Kind::SetLoop, .loop = static_cast<Loop>(found - kLoopNames.begin())},
+                 error);
 }
 
 int setShuffle(sd_bus*, const char*, const char*, const char*, sd_bus_message* value, void*,
