@@ -5,6 +5,7 @@
 #include "app/actions.h"
 #include "app/command_table.h"
 #include "app/desktop_remote.h"
+#include "app/following_track.h"
 #include "app/next_track.h"
 #include "audio/device.h"
 #include "console/typed_input.h"
@@ -12,15 +13,26 @@
 
 namespace {
 
+// The pace of the checks between commands: whether the track is over, whether the next one is
+// due to be chosen.
+constexpr int kPollIntervalMs = 200;
 // A file the device can't play has no length; it still holds its slot this long, so that a list
 // of such files does not race by.
 constexpr std::int64_t kShortestTrackMs = 1000;
+// How far the device's account of when its sound ends may move a track's end from the clock's: a
+// sound that started late is waited for, but a sound server that stalls holds nothing up for long.
+constexpr std::int64_t kLongestSoundLagMs = 1000;
 
-// The track is over once its whole length has played by the clock, and it is not paused. The
-// device's own end notice plays no part.
-bool trackOver(const TrackClock& clock) {
-    return !clock.pausedSinceMs &&
-           clock.playedMsAt(platform::clockMs()) >= std::max(clock.lengthMs, kShortestTrackMs);
+// When the track is over if nothing changes: once its whole length has played by the clock and,
+// where the device can tell when its sound will have been heard to the end, then, so that the next
+// track's prompt comes with its first sound. Never while paused.
+std::optional<std::int64_t> trackEndsAtMs(const TrackClock& clock) {
+    if (clock.pausedSinceMs) return std::nullopt;
+    const std::int64_t now = platform::clockMs();
+    const std::int64_t byClock = now - clock.playedMsAt(now) + std::max(clock.lengthMs, kShortestTrackMs);
+    const std::optional<std::int64_t> heardIn = msUntilTrackEnd();
+    if (!heardIn) return byClock;
+    return std::clamp(now + *heardIn, byClock - kLongestSoundLagMs, byClock + kLongestSoundLagMs);
 }
 
 enum class TrackEnd { Playing, Over, Left, Quit };
@@ -30,7 +42,7 @@ enum class TrackEnd { Playing, Over, Left, Quit };
 // whatever is typed between them; only a command that took longer than the rest of an interval
 // (one that asked a question, or the read that waits for the user after a stop) gets a whole
 // interval after it.
-TrackEnd readAndApply(PlayerState& state, std::int64_t& nextCheck) {
+TrackEnd readAndApply(PlayerState& state, std::int64_t& nextCheck, FollowingTrack& following) {
     state.readAtOnce = false;
     const std::int64_t startMs = state.clock.startMs;
     Flow flow = Flow::Continue;
@@ -42,6 +54,7 @@ TrackEnd readAndApply(PlayerState& state, std::int64_t& nextCheck) {
         if (Action action = actionFor(*word); action != nullptr) flow = action(state, *word);
     }
     if (flow == Flow::Quit) return TrackEnd::Quit;
+    following.withdrawIfChanged(state);
     // Only a seek or a jump moves the start of the playing track.
     publishStatus(state, state.clock.startMs != startMs);
     if (std::int64_t now = platform::clockMs(); now >= nextCheck) nextCheck = now + kPollIntervalMs;
@@ -55,29 +68,38 @@ void awaitCommand() {
     }
 }
 
-// Checks the end of the track every 200 ms, and acts on a typed line the moment it arrives.
-TrackEnd playUntilTrackEnds(PlayerState& state) {
+// Checks every 200 ms, acts on a typed line the moment it arrives, and ends the track the moment
+// it is over.
+TrackEnd playUntilTrackEnds(PlayerState& state, FollowingTrack& following) {
     std::int64_t nextCheck = platform::clockMs() + kPollIntervalMs;
     for (;;) {
         // After a stop, the next check is followed by a read that waits for the user.
         if (state.readAtOnce) {
             awaitCommand();
-            if (TrackEnd end = readAndApply(state, nextCheck); end != TrackEnd::Playing) return end;
+            if (TrackEnd end = readAndApply(state, nextCheck, following); end != TrackEnd::Playing)
+                return end;
         }
+        std::optional<std::int64_t> endsAt = trackEndsAtMs(state.clock);
         for (;;) {
-            std::int64_t left = nextCheck - platform::clockMs();
+            const std::int64_t now = platform::clockMs();
+            if (endsAt) following.chooseWhenDue(state, *endsAt - now);
+            const std::int64_t left = std::min(nextCheck, endsAt.value_or(nextCheck)) - now;
             if (!platform::waitForInput(left > 0 ? static_cast<int>(left) : 0)) break;
-            if (TrackEnd end = readAndApply(state, nextCheck); end != TrackEnd::Playing) return end;
+            if (TrackEnd end = readAndApply(state, nextCheck, following); end != TrackEnd::Playing)
+                return end;
+            endsAt = trackEndsAtMs(state.clock);
         }
-        if (trackOver(state.clock)) return TrackEnd::Over;
-        nextCheck += kPollIntervalMs;
+        endsAt = trackEndsAtMs(state.clock);
+        if (endsAt && platform::clockMs() >= *endsAt) return TrackEnd::Over;
+        if (platform::clockMs() >= nextCheck) nextCheck += kPollIntervalMs;
     }
 }
 
-void startTrack(PlayerState& state, int slot) {
+// Starts slot from its beginning, or, joined, takes it as it already plays after the track before.
+void startTrack(PlayerState& state, int slot, bool joined) {
     state.playingSlot = slot;
     state.request = Request::None;
-    openAndPlay(state.playingName(), 0);
+    if (!joined) openAndPlay(state.playingName(), 0);
     state.clock = TrackClock{};
     state.clock.lengthMs = trackLengthMs();
     state.clock.startMs = platform::clockMs();
@@ -90,19 +112,20 @@ void startTrack(PlayerState& state, int slot) {
 
 int runPlaybackLoop(PlayerState& state, bool onDesktopBus) {
     platform::writeBytes("\n");
-    startTrack(state, 0);
+    startTrack(state, 0, false);
     // Once the first prompt is out: the player can be driven before the bus has answered.
     if (onDesktopBus) platform::bus::open();
+    FollowingTrack following;
     for (;;) {
-        if (playUntilTrackEnds(state) == TrackEnd::Quit) return 1;
-        closeDevice();
-        NextTrack next = chooseNextTrack(state, platform::randomNumber);
+        if (playUntilTrackEnds(state, following) == TrackEnd::Quit) return 1;
+        const auto [next, joined] = following.takeAtEnd(state);
+        if (!joined) closeDevice();
         if (next.kind == NextTrack::Kind::ListEnd) {
             platform::readChar();
             return 0;
         }
         platform::writeBytes("\n");
         if (next.kind == NextTrack::Kind::Exit) return 1;
-        startTrack(state, next.slot);
+        startTrack(state, next.slot, joined);
     }
 }

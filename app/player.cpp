@@ -2,6 +2,7 @@
 
 #include "app/playback_loop.h"
 #include "app/startup.h"
+#include "audio/device.h"
 #include "audio/sound_service.h"
 #include "platform/desktop_bus.h"
 
@@ -11,5 +12,6 @@ int runPlayer(const std::optional<std::string>& startDirectory, bool onDesktopBu
     if (runStartup(state, startDirectory) == Flow::Quit) return 1;
     int status = runPlaybackLoop(state, onDesktopBus);
     platform::bus::close();
+    finishSound();  // the sound fades out before the process ends
     return status;
 }

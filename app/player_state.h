@@ -7,13 +7,12 @@
 
 #include "library/track_list.h"
 
-constexpr int kPollIntervalMs = 200;
-
 // The three modes the help screen shows as on or off.
 struct Modes {
     bool shuffle = false;    // a random track at each start, unless one was asked for
     bool loopOne = false;    // the playing track again at each start
     bool stopAtEnd = false;  // "alloop": past the last track the player ends instead of wrapping
+    bool operator==(const Modes&) const = default;
 };
 
 // What the user asked for that leaves the playing track; the loop picks the next slot from it.

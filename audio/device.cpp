@@ -16,13 +16,17 @@ const SoundService& service() {
 // Compared byte for byte: mixed case such as "Mp3" is not recognised.
 constexpr std::array<std::string_view, 2> kRecognised{"mp3", "MP3"};
 
+bool playable(std::string_view trackName) {
+    std::size_t lastDot = trackName.rfind('.');
+    if (lastDot == std::string_view::npos) return false;
+    std::string_view extension = trackName.substr(lastDot + 1);
+    return std::find(kRecognised.begin(), kRecognised.end(), extension) != kRecognised.end();
+}
+
 }  // namespace
 
 int openAndPlay(std::string_view trackName, std::int32_t fromMs) {
-    std::size_t lastDot = trackName.rfind('.');
-    if (lastDot == std::string_view::npos) return 1;
-    std::string_view extension = trackName.substr(lastDot + 1);
-    if (std::find(kRecognised.begin(), kRecognised.end(), extension) == kRecognised.end()) return 1;
+    if (!playable(trackName)) return 1;
     if (service().open(std::string(trackName).c_str()) != 0)
         service().play(static_cast<std::uint32_t>(fromMs));
     return 0;
@@ -32,3 +36,17 @@ void closeDevice() { service().close(); }
 void pauseDevice() { service().pause(); }
 void resumeDevice() { service().resume(); }
 std::int64_t trackLengthMs() { return service().lengthMs(); }
+
+bool queueTrack(std::string_view trackName) {
+    return playable(trackName) && service().queue(std::string(trackName).c_str()) != 0;
+}
+
+void withdrawQueuedTrack() { service().withdraw(); }
+bool advanceToQueuedTrack() { return service().advance() != 0; }
+
+std::optional<std::int64_t> msUntilTrackEnd() {
+    const std::int64_t ms = service().msUntilEnd();
+    return ms >= 0 ? std::optional(ms) : std::nullopt;
+}
+
+void finishSound() { service().finish(); }

@@ -1,7 +1,9 @@
-// The one playback device of the process: at most one file open at a time.
+// The one playback device of the process: at most one file open at a time, and one more queued to
+// follow it without a gap.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 // Opens trackName when its extension is "mp3" or "MP3" and plays it from fromMs. Returns 1,
@@ -12,3 +14,15 @@ void pauseDevice();
 void resumeDevice();
 // Length of the open file in milliseconds; 0 when the device can't tell.
 std::int64_t trackLengthMs();
+
+// Queues trackName to follow the open file with no gap; false when it won't (an extension the
+// device does not play, a file it can't open, a device that can't join files).
+bool queueTrack(std::string_view trackName);
+void withdrawQueuedTrack();
+// The queued file, whose sound has begun, is the open one now; false when none was queued.
+bool advanceToQueuedTrack();
+// In how many milliseconds the open file's sound will have been heard to its end; nothing when
+// the device can't tell.
+std::optional<std::int64_t> msUntilTrackEnd();
+// The run ends: what sounds fades out before the process does.
+void finishSound();

@@ -1,7 +1,8 @@
 // The sound service under the playback device: one table of calls, which each service fills once
 // (POSIX: the sound module; Windows: MCI; the unit tests: a recorder) and CMake chooses. Plain C
 // types only, so that the sound module can hand its table over from behind its own C++ runtime.
-// Every call comes from the player's one thread; at most one file is open at a time.
+// Every call comes from the player's one thread; at most one file is open at a time, and one more
+// may be queued to follow it.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +21,20 @@ struct SoundService {
     void (*close)();
     // The open file's length in milliseconds; 0 when nothing is open or the service can't tell.
     std::uint32_t (*lengthMs)();
+    // Opens fileName to play right after the open file's end, with no gap between them, in place
+    // of any file queued before. Non-zero when it could be opened and will follow.
+    int (*queue)(const char* fileName);
+    // The queued file no longer follows; harmless when none is queued.
+    void (*withdraw)();
+    // The queued file, whose sound follows the open one's end, is the open file now; what was open
+    // is closed. Non-zero when a file was queued.
+    int (*advance)();
+    // In how many milliseconds the open file's sound will have been heard to its end; negative
+    // when the service can't tell (then the player's clock alone decides).
+    std::int64_t (*msUntilEnd)();
+    // The process is about to end: what sounds fades out, and the call returns once that has been
+    // heard (or a short while has passed).
+    void (*finish)();
 };
 
 // The sound module's entry point, which hands over its table (see module_loader.cpp).

@@ -76,7 +76,16 @@ std::uint32_t lengthMs() {
     return static_cast<std::uint32_t>(status.dwReturn);
 }
 
-constexpr SoundService kMci{open, play, pause, resume, close, lengthMs};
+// MCI plays one file at a time and can't join two: the next track starts when the player's clock
+// ends the one before, and the sound ends with the process.
+int queue(const char*) { return 0; }
+void withdraw() {}
+int advance() { return 0; }
+std::int64_t msUntilEnd() { return -1; }
+void finish() {}
+
+constexpr SoundService kMci{open,  play,     pause,   resume,     close, lengthMs,
+                            queue, withdraw, advance, msUntilEnd, finish};
 
 }  // namespace
 

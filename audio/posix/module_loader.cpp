@@ -69,8 +69,17 @@ void load() {
 }
 
 // Without the module: nothing opens, and the player keeps its time in silence.
-constexpr SoundService kSilent{[](const char*) { return 0; },  [](std::uint32_t) {}, [] {}, [] {}, [] {},
-                               [] { return std::uint32_t{0}; }};
+constexpr SoundService kSilent{[](const char*) { return 0; },
+                               [](std::uint32_t) {},
+                               [] {},
+                               [] {},
+                               [] {},
+                               [] { return std::uint32_t{0}; },
+                               [](const char*) { return 0; },
+                               [] {},
+                               [] { return 0; },
+                               [] { return std::int64_t{-1}; },
+                               [] {}};
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 #include "audio/posix/decoder.h"
@@ -53,10 +54,21 @@ off_t seekFile(void* file, off_t offset, int whence) {
 // come from these instead.
 struct RatePart {
     off_t firstFrame;
-    std::int64_t firstOutputFrame;
+    std::int64_t firstOutputFrame;  // at the output's rate
     long rate;
     int samplesPerFrame;
 };
+
+// Numbers the parts' first output frames at outputRate.
+void countOutputFrames(std::vector<RatePart>& parts, long outputRate) {
+    std::int64_t outputFrames = 0;
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        parts[k].firstOutputFrame = outputFrames;
+        if (k + 1 < parts.size())
+            outputFrames += (parts[k + 1].firstFrame - parts[k].firstFrame) * parts[k].samplesPerFrame *
+                            outputRate / parts[k].rate;
+    }
+}
 
 // Native frames decoded at a time: a few MPEG frames' worth.
 constexpr std::size_t kNativeFrames = 4096;
@@ -73,6 +85,7 @@ public:
           rate_(rate),
           parts_(std::move(parts)),
           native_(kNativeFrames * kChannels),
+          formatRate_(rate),
           channels_(channels) {}
 
     // False when no converter can be made for the first frame's format.
@@ -80,18 +93,27 @@ public:
 
     std::int64_t lengthMs() const override { return lengthMs_; }
 
+    void setOutputRate(long rate) override {
+        outputRate_ = rate;
+        countOutputFrames(parts_, rate);
+        converter_.setOutputRate(rate);
+    }
+
+    void continueInto(Decoder* next) override { next_ = dynamic_cast<MpegDecoder*>(next); }
+
     bool seek(std::int64_t frame) override {
+        inherited_.reset();
         skip_ = 0;
         converted_.clear();
         served_ = 0;
         converter_.clear();
         ended_ = false;
         if (parts_.empty())
-            return mpg123_seek(handle_.get(), static_cast<off_t>(frame * rate_ / kRate), SEEK_SET) >= 0;
+            return mpg123_seek(handle_.get(), static_cast<off_t>(frame * rate_ / outputRate_), SEEK_SET) >= 0;
         auto part = std::prev(
             std::upper_bound(parts_.begin(), parts_.end(), frame,
                              [](std::int64_t f, const RatePart& p) { return f < p.firstOutputFrame; }));
-        std::int64_t samples = (frame - part->firstOutputFrame) * part->rate / kRate;
+        std::int64_t samples = (frame - part->firstOutputFrame) * part->rate / outputRate_;
         std::int64_t whole = samples / part->samplesPerFrame;
         if (mpg123_seek_frame(handle_.get(), part->firstFrame + static_cast<off_t>(whole), SEEK_SET) < 0)
             return false;
@@ -118,8 +140,17 @@ public:
     }
 
 private:
+    // The decoder before this one has reached its end: its conversion goes on here.
+    void inherit(RateConverter&& converter) { inherited_ = std::move(converter); }
+
     // Decodes the next stretch of the file into converted_; false at its end.
     bool convertMore() {
+        if (inherited_) {
+            // What the stream before held comes out first, in its format where this one's differs.
+            converter_ = std::move(*inherited_);
+            inherited_.reset();
+            if (!converter_.setFormat(formatRate_, channels_, converted_)) ended_ = true;
+        }
         while (!ended_ && converted_.empty()) {
             std::size_t bytes = 0;
             int result = mpg123_read(handle_.get(), native_.data(), native_.size() * sizeof(float), &bytes);
@@ -136,31 +167,47 @@ private:
                 ended_ = true;
             } else if (result != MPG123_OK && result != MPG123_NEW_FORMAT) {
                 // The end of the file, or an error that stops decoding: what the converter holds
-                // is the last of the sound.
-                converter_.drain(converted_);
+                // is the last of the sound, or goes on into the file that follows.
+                endStream();
                 ended_ = true;
             }
         }
         return !converted_.empty();
     }
 
+    void endStream() {
+        if (next_ == nullptr) {
+            converter_.drain(converted_);
+            return;
+        }
+        next_->inherit(std::move(converter_));
+        // Its own for a seek back into it.
+        converter_ = RateConverter();
+        std::vector<float> none;
+        converter_.setOutputRate(outputRate_);
+        converter_.setFormat(formatRate_, channels_, none);
+    }
+
     bool takeFormat() {
-        long rate = 0;
         int encoding = 0;
-        if (mpg123_getformat(handle_.get(), &rate, &channels_, &encoding) != MPG123_OK) return false;
-        return converter_.setFormat(rate, channels_, converted_);
+        if (mpg123_getformat(handle_.get(), &formatRate_, &channels_, &encoding) != MPG123_OK) return false;
+        return converter_.setFormat(formatRate_, channels_, converted_);
     }
 
     File file_;  // outlives the decoder handle, which reads from it
     Handle handle_;
     std::int64_t lengthMs_;
-    long rate_;                    // the first frame's, which is every frame's while parts_ is empty
+    long rate_;  // the first frame's, which is every frame's while parts_ is empty
+    long outputRate_ = kDefaultRate;
     std::vector<RatePart> parts_;  // empty while the whole file has one rate
     std::int64_t skip_ = 0;        // native frames still to drop after a seek
     std::vector<float> native_;    // as decoded
+    long formatRate_;              // of what is decoded now
     int channels_ = 2;             // of what is decoded now
     RateConverter converter_;
-    std::vector<float> converted_;  // in the output format, from served_ on still to be read
+    std::optional<RateConverter> inherited_;  // the conversion of the file before, to go on with
+    MpegDecoder* next_ = nullptr;             // whose file follows this one's
+    std::vector<float> converted_;            // in the output format, from served_ on still to be read
     std::size_t served_ = 0;
     bool ended_ = false;
 };
@@ -251,13 +298,10 @@ std::vector<RatePart> rateParts(std::FILE* file, long flags, std::int64_t& lengt
     mpg123_handle* h = probe.get();
     std::vector<RatePart> parts;
     off_t last = 0;
-    std::int64_t outputFrames = 0;
     lengthMs = 0;
     auto endPart = [&] {
         const RatePart& p = parts.back();
-        std::int64_t samples = (last + 1 - p.firstFrame) * p.samplesPerFrame;
-        outputFrames += samples * kRate / p.rate;
-        lengthMs += samples * 1000 / p.rate;
+        lengthMs += (last + 1 - p.firstFrame) * p.samplesPerFrame * 1000 / p.rate;
     };
     for (;;) {
         int result = mpg123_framebyframe_next(h);
@@ -268,11 +312,12 @@ std::vector<RatePart> rateParts(std::FILE* file, long flags, std::int64_t& lengt
         int samples = mpegSamplesPerFrame(info.version, info.layer);
         if (parts.empty() || parts.back().rate != info.rate || parts.back().samplesPerFrame != samples) {
             if (!parts.empty()) endPart();
-            parts.push_back({parts.empty() ? 0 : frame, outputFrames, info.rate, samples});
+            parts.push_back({parts.empty() ? 0 : frame, 0, info.rate, samples});
         }
         last = frame;
     }
     if (!parts.empty()) endPart();
+    countOutputFrames(parts, kDefaultRate);
     return parts;
 }
 

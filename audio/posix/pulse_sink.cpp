@@ -5,18 +5,15 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
-#include <optional>
+#include <cstring>
 
 #include "audio/posix/output_format.h"
 #include "audio/posix/quiet_stderr.h"
+#include "audio/posix/tuning.h"
 
 namespace sound {
 namespace {
 
-// One second queued: the stream's shared memory with the server is part of the player's resident
-// memory, and with two seconds it came to half a megabyte more for no audible gain.
-constexpr std::uint32_t kTargetBytes = 1u * kRate * kBytesPerFrame;
-constexpr std::uint32_t kRequestBytes = kTargetBytes / 4;
 // How long the player waits for the server: to connect at the first track, and to answer a
 // command (a local server answers in a millisecond). Past that it goes on without the answer.
 constexpr pa_usec_t kConnectUsec = 1'000'000;
@@ -33,101 +30,50 @@ pa_context* context = nullptr;
 pa_stream* stream = nullptr;
 QuavelinRender renderFrames = nullptr;
 QuavelinResync resyncOutput = nullptr;
-bool established = false;   // the first connection was made: failures from now on are losses
-bool answering = true;      // false once an answer was late, until the server is heard again
-bool lost = false;          // the server went away; the sound comes back with a new connection
-bool trying = false;        // a new connection is under way
-bool resyncDue = false;     // the sound was lost: it catches up once a new stream plays
-pa_usec_t lastRequest = 0;  // when the server last asked for sound
-std::int64_t writeAt = -1;  // where the next write goes in the stream, in bytes; -1: after the rest
+QuavelinRestart restartOutput = nullptr;
+int rate = kDefaultRate;        // the stream's, which is its sink's
+int serverRate = kDefaultRate;  // the server's own, asked for before the stream is made
+bool rewinds = true;            // false on PipeWire, which never plays again what it has read
+bool established = false;       // the first connection was made: failures from now on are losses
+bool answering = true;          // false once an answer was late, until the server is heard again
+bool lost = false;              // the server went away; the sound comes back with a new connection
+bool trying = false;            // a new connection is under way
+bool resyncDue = false;         // the sound was lost: it catches up once a new stream plays
+pa_usec_t lastRequest = 0;      // when the server last asked for sound
+std::int64_t written = 0;       // frames written into the stream: the index of the next one
+std::int64_t stale = 0;         // frames the stream held past `written` when they were taken back
+std::int64_t writeAt = -1;      // where the next write goes, in frames; -1: after the rest
+
+std::int64_t framesOf(pa_usec_t usec) { return static_cast<std::int64_t>(usec * rate / 1'000'000); }
 
 void drop(pa_operation* operation) {
     if (operation != nullptr) pa_operation_unref(operation);
 }
 
-// Renders bytes of output straight into the stream's own buffers.
-void write(std::size_t bytes) {
-    bytes -= bytes % kBytesPerFrame;
-    while (bytes > 0) {
+// Renders frames of output straight into the stream's own buffers.
+void write(std::int64_t frames) {
+    while (frames > 0) {
         void* data = nullptr;
-        std::size_t size = bytes;
+        std::size_t size = static_cast<std::size_t>(frames) * kBytesPerFrame;
         if (pa_stream_begin_write(stream, &data, &size) != 0 || data == nullptr) return;
-        size = std::min(size, bytes);
-        size -= size % kBytesPerFrame;
-        if (size == 0) {
+        const auto count = std::min<std::int64_t>(frames, static_cast<std::int64_t>(size / kBytesPerFrame));
+        if (count == 0) {
             pa_stream_cancel_write(stream);
             return;
         }
         // The stream's buffers are float-aligned: frames are rendered into them directly.
-        renderFrames(static_cast<float*>(data), size / kBytesPerFrame);
-        pa_seek_mode_t seek = writeAt < 0 ? PA_SEEK_RELATIVE : PA_SEEK_ABSOLUTE;
-        if (pa_stream_write(stream, data, size, nullptr, std::max<std::int64_t>(writeAt, 0), seek) != 0)
+        renderFrames(static_cast<float*>(data), static_cast<std::size_t>(count));
+        const pa_seek_mode_t seek = writeAt < 0 ? PA_SEEK_RELATIVE : PA_SEEK_ABSOLUTE;
+        const std::int64_t offset = writeAt < 0 ? 0 : writeAt * kBytesPerFrame;
+        if (pa_stream_write(stream, data, static_cast<std::size_t>(count) * kBytesPerFrame, nullptr, offset,
+                            seek) != 0)
             return;
+        written = (writeAt < 0 ? written : writeAt) + count;
         writeAt = -1;
-        bytes -= size;
+        frames -= count;
     }
 }
 
-// Where the stream is heard now, in bytes from its start, by its last timing update: the server's
-// read index less what its sink holds (some 400 ms when nothing else plays), and 10 ms on, the time
-// for a change to reach the server. A write there goes behind the read index: the server renders
-// again from there. A stream younger than what its sink holds has not been heard yet, and its sink
-// can't go back that far: there the read index stands. Nothing when the timing is not known.
-std::optional<std::int64_t> changeIndex() {
-    constexpr std::int64_t kAheadBytes = std::int64_t{kRate / 100} * kBytesPerFrame;  // 10 ms
-    const pa_timing_info* timing = pa_stream_get_timing_info(stream);
-    if (timing == nullptr || timing->write_index_corrupt != 0 || timing->read_index_corrupt != 0)
-        return std::nullopt;
-    const auto held = static_cast<std::int64_t>(timing->sink_usec * kRate / 1'000'000) * kBytesPerFrame;
-    const std::int64_t heard = held < timing->read_index ? timing->read_index - held : timing->read_index;
-    return std::min(timing->write_index, heard + kAheadBytes);
-}
-
-// The sound follows the player's clock again from where it is heard, once the server has told
-// where that is; without an answer, from a fresh queue.
-void onResyncTiming(pa_stream* s, int success, void*) {
-    if (s != stream) return;  // an answer about a stream that has gone since
-    std::optional<std::int64_t> at = success != 0 ? changeIndex() : std::nullopt;
-    if (!at) drop(pa_stream_flush(stream, nullptr, nullptr));
-    writeAt = at.value_or(-1);
-    resyncOutput();
-    write(kTargetBytes);
-}
-
-// After a gap of the server's own (stalled, or a new connection), the sound catches up with the
-// clock. The callback runs on the stream's thread: it asks for the timing, and never waits.
-void playFromTheClock() {
-    if (pa_operation* asked = pa_stream_update_timing_info(stream, onResyncTiming, nullptr))
-        pa_operation_unref(asked);
-    else
-        onResyncTiming(stream, 0, nullptr);
-}
-
-// While corked the server asks for nothing new; a request still on its way is left for the
-// refill that comes with the uncork. After a long silence of the server (stopped, or starved of
-// time) what it had queued is old, and a new connection starts afresh: the sound catches up with
-// the clock.
-void onWritable(pa_stream* s, std::size_t bytes, void*) {
-    answering = true;
-    pa_usec_t now = pa_rtclock_now();
-    bool stalled = lastRequest != 0 && now - lastRequest > kStallUsec;
-    lastRequest = now;
-    if (pa_stream_is_corked(s) != 0) return;
-    if (stalled)
-        playFromTheClock();
-    else
-        write(bytes);
-}
-
-// A new connection's stream may start playing a good while after it asked for sound (a server
-// that has just started): only then does the sound catch up with the clock.
-void onStarted(pa_stream*, void*) {
-    if (!resyncDue) return;
-    resyncDue = false;
-    playFromTheClock();
-}
-
-void onDone(pa_stream*, int, void*) { pa_threaded_mainloop_signal(loop, 0); }
 void onDeadline(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* passed) {
     *static_cast<bool*>(passed) = true;
     pa_threaded_mainloop_signal(loop, 0);
@@ -148,6 +94,8 @@ bool waitFor(Ready ready, Failed failed, pa_usec_t usec) {
     return ok;
 }
 
+void onDone(pa_stream*, int, void*) { pa_threaded_mainloop_signal(loop, 0); }
+
 // Waits, locked and bounded, for the server to carry out operation; a late answer makes the
 // next commands go on without waiting, until the server is heard again.
 bool await(pa_operation* operation) {
@@ -159,6 +107,78 @@ bool await(pa_operation* operation) {
     answering = done;
     pa_operation_unref(operation);
     return done;
+}
+
+// Where the stream is heard, by the server's last timing and the time since: its read index less
+// what its sink holds (some 400 ms when nothing else plays). A stream younger than what its sink
+// holds has not been heard yet, and its sink can't go back that far: there the read index stands.
+// PulseAudio takes back all it has not played, what its sink holds included; PipeWire only what
+// it has not read, and it reads a quantum (what its sink holds, at most) at a time.
+QuavelinPlayhead playhead(int asked) {
+    const QuavelinPlayhead unknown{-1, written};
+    if (lost || stream == nullptr) return unknown;
+    if (asked != 0 && !await(pa_stream_update_timing_info(stream, onDone, nullptr))) return unknown;
+    const pa_timing_info* timing = pa_stream_get_timing_info(stream);
+    if (timing == nullptr || timing->read_index_corrupt != 0) return unknown;
+    const std::int64_t since = timing->playing != 0 ? framesOf(pa_timeval_age(&timing->timestamp)) : 0;
+    const std::int64_t read = timing->read_index / kBytesPerFrame + since;
+    const std::int64_t held = framesOf(timing->sink_usec);
+    const std::int64_t heard = read >= held ? read - held : read;
+    return {heard, std::min(written, rewinds ? heard : read + held)};
+}
+
+void takeBackFrom(std::int64_t from) {
+    if (from >= written) return;
+    stale = std::max(stale, written);
+    writeAt = from;
+    written = from;
+}
+
+// Queues what the server asks to hold, and at least all it held past what was taken back, which
+// would otherwise play after the new sound.
+void refill() {
+    write(std::max(framesOf(kQueuedMs * 1000), stale - written));
+    stale = 0;
+}
+
+// The sound follows the player's clock again from where it is heard, now that the server has told
+// where that is.
+void onResyncTiming(pa_stream* s, int, void*) {
+    if (s != stream) return;  // an answer about a stream that has gone since
+    resyncOutput();
+    refill();
+}
+
+// After a gap of the server's own (stalled, or a new connection), the sound catches up with the
+// clock. The callback runs on the stream's thread: it asks for the timing, and never waits.
+void playFromTheClock() {
+    if (pa_operation* asked = pa_stream_update_timing_info(stream, onResyncTiming, nullptr))
+        pa_operation_unref(asked);
+    else
+        onResyncTiming(stream, 0, nullptr);
+}
+
+// While corked the server asks for nothing new; a request still on its way is left for the
+// refill that comes with the uncork. After a long silence of the server (stopped, or starved of
+// time) what it had queued is old: the sound catches up with the clock.
+void onWritable(pa_stream* s, std::size_t bytes, void*) {
+    answering = true;
+    pa_usec_t now = pa_rtclock_now();
+    bool stalled = lastRequest != 0 && now - lastRequest > kStallUsec;
+    lastRequest = now;
+    if (pa_stream_is_corked(s) != 0) return;
+    if (stalled)
+        playFromTheClock();
+    else
+        write(static_cast<std::int64_t>(bytes / kBytesPerFrame));
+}
+
+// A new connection's stream may start playing a good while after it asked for sound (a server
+// that has just started): only then does the sound catch up with the clock.
+void onStarted(pa_stream*, void*) {
+    if (!resyncDue) return;
+    resyncDue = false;
+    playFromTheClock();
 }
 
 void lock() { pa_threaded_mainloop_lock(loop); }
@@ -201,11 +221,22 @@ void loseServer() {
     api->time_new(api, &at, onRetryTime, nullptr);
 }
 
+// What the server is (PipeWire's pulse server says so in its name) and the rate it runs at; a new
+// connection's stream is made once it is known.
+void onServerInfo(pa_context*, const pa_server_info* info, void*) {
+    if (info != nullptr) {
+        rewinds = info->server_name == nullptr || std::strstr(info->server_name, "PipeWire") == nullptr;
+        if (info->sample_spec.rate > 0) serverRate = static_cast<int>(info->sample_spec.rate);
+    }
+    pa_threaded_mainloop_signal(loop, 0);
+    if (established && lost && stream == nullptr) connectStream(PA_STREAM_NOFLAGS);
+}
+
 void onContextState(pa_context* c, void*) {
     pa_threaded_mainloop_signal(loop, 0);
     if (!established) return;  // the first connection waits for its own states
     pa_context_state_t state = pa_context_get_state(c);
-    if (state == PA_CONTEXT_READY && lost) connectStream(PA_STREAM_NOFLAGS);
+    if (state == PA_CONTEXT_READY && lost) drop(pa_context_get_server_info(c, onServerInfo, nullptr));
     if (!PA_CONTEXT_IS_GOOD(state)) loseServer();
 }
 
@@ -217,6 +248,10 @@ void onStreamState(pa_stream* s, void*) {
         lost = false;
         trying = false;
         answering = true;
+        rate = static_cast<int>(pa_stream_get_sample_spec(s)->rate);
+        written = stale = 0;
+        writeAt = -1;
+        restartOutput(rate);
         std::fputs("quavelin: the sound server is back.\n", stderr);
     }
     if (state == PA_STREAM_FAILED || (state == PA_STREAM_TERMINATED && s == stream)) loseServer();
@@ -233,46 +268,36 @@ void tryAgain() {
         loseServer();
 }
 
-// What is heard plays on for 10 ms more (see changeIndex); what is written next replaces the rest,
-// the newest mostFrames at most. Nothing is cut: the fade-out starts where the sound is then.
-// (Corking and flushing would stop the sound dead, a click.) A server that does not answer in time
-// is flushed: the sound stops, but the command is heard at once.
-std::int64_t takeBack(std::int64_t mostFrames) {
-    if (lost) return 0;
-    std::optional<std::int64_t> at;
-    if (await(pa_stream_update_timing_info(stream, onDone, nullptr))) at = changeIndex();
-    if (!at) {
-        drop(pa_stream_flush(stream, nullptr, nullptr));
-        return 0;
-    }
-    const std::int64_t written = pa_stream_get_timing_info(stream)->write_index;
-    writeAt = std::max(*at, written - mostFrames * kBytesPerFrame);
-    writeAt -= writeAt % kBytesPerFrame;
-    return (written - writeAt) / kBytesPerFrame;
-}
-
 void start() {
     if (lost) {
         tryAgain();
         return;
     }
-    // The new sound is queued now, in place of what was taken back. A server that does not answer
-    // takes nothing more: what it has not read stays bounded.
-    if (answering) write(kTargetBytes);
+    // The new sound is queued now, in place of what was taken back (all of it: what the server
+    // holds past the new sound would play after it). A server that does not answer takes nothing
+    // more: what it has not read stays bounded.
+    if (answering) refill();
     if (pa_stream_is_corked(stream) != 0) lastRequest = 0;  // asking for nothing while corked is no stall
     drop(pa_stream_cork(stream, 0, nullptr, nullptr));
 }
 
+// The stream runs at its sink's rate (the server tells it when it is ready), and keeps its timing
+// up to date by itself, so that where the sound is heard can be told without asking.
 void connectStream(pa_stream_flags_t flags) {
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kRate, kChannels};
+    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(serverRate), kChannels};
     stream = pa_stream_new(context, "quavelin", &spec, nullptr);
     if (stream == nullptr) return;
     pa_stream_set_state_callback(stream, onStreamState, nullptr);
     pa_stream_set_write_callback(stream, onWritable, nullptr);
     pa_stream_set_started_callback(stream, onStarted, nullptr);
     // No prebuffering: a refilled stream plays as soon as it is uncorked.
-    const pa_buffer_attr buffer{static_cast<std::uint32_t>(-1), kTargetBytes, 0, kRequestBytes,
+    auto bytes = [](std::int64_t ms) {
+        return static_cast<std::uint32_t>(framesIn(ms, serverRate) * kBytesPerFrame);
+    };
+    const pa_buffer_attr buffer{static_cast<std::uint32_t>(-1), bytes(kQueuedMs), 0, bytes(kRequestMs),
                                 static_cast<std::uint32_t>(-1)};
+    flags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_FIX_RATE | PA_STREAM_INTERPOLATE_TIMING |
+                                           PA_STREAM_AUTO_TIMING_UPDATE);
     if (pa_stream_connect_playback(stream, nullptr, &buffer, flags, nullptr, nullptr) < 0) {
         pa_stream_unref(stream);
         stream = nullptr;
@@ -288,17 +313,29 @@ bool connect() {
     if (!waitFor([] { return pa_context_get_state(context) == PA_CONTEXT_READY; },
                  [] { return !PA_CONTEXT_IS_GOOD(pa_context_get_state(context)); }, kConnectUsec))
         return false;
+    pa_operation* info = pa_context_get_server_info(context, onServerInfo, nullptr);
+    if (info == nullptr) return false;
+    const bool told =
+        waitFor([&] { return pa_operation_get_state(info) == PA_OPERATION_DONE; },
+                [&] { return pa_operation_get_state(info) == PA_OPERATION_CANCELLED; }, kConnectUsec);
+    pa_operation_unref(info);
+    if (!told) return false;
     connectStream(PA_STREAM_START_CORKED);
-    return stream != nullptr &&
-           waitFor([] { return pa_stream_get_state(stream) == PA_STREAM_READY; },
-                   [] { return !PA_STREAM_IS_GOOD(pa_stream_get_state(stream)); }, kConnectUsec);
+    if (stream == nullptr ||
+        !waitFor([] { return pa_stream_get_state(stream) == PA_STREAM_READY; },
+                 [] { return !PA_STREAM_IS_GOOD(pa_stream_get_state(stream)); }, kConnectUsec))
+        return false;
+    rate = static_cast<int>(pa_stream_get_sample_spec(stream)->rate);
+    return true;
 }
 
 }  // namespace
 
-bool openPulseSink(QuavelinRender render, QuavelinResync resync, QuavelinSink& sink) {
+bool openPulseSink(QuavelinRender render, QuavelinResync resync, QuavelinRestart restart,
+                   QuavelinSink& sink) {
     renderFrames = render;
     resyncOutput = resync;
+    restartOutput = restart;
     loop = pa_threaded_mainloop_new();
     if (loop == nullptr) return false;
     bool ready = false;
@@ -317,7 +354,7 @@ bool openPulseSink(QuavelinRender render, QuavelinResync resync, QuavelinSink& s
         loop = nullptr;
         return false;
     }
-    sink = QuavelinSink{lock, unlock, takeBack, start};
+    sink = QuavelinSink{rate, lock, unlock, playhead, takeBackFrom, start};
     return true;
 }
 

@@ -1,7 +1,9 @@
 // A playback stream of the sound server (PulseAudio, or PipeWire's pulse server) as the output's
-// sink. The stream holds a second and asks for a quarter of one at a time, so its thread wakes
-// about four times a second; every change of what plays takes back what it had queued, so that
-// nothing queued is heard after the change.
+// sink, at the rate of the server's sink. The stream holds a second and asks for a quarter of one
+// at a time, so its thread wakes about four times a second. It tells where the sound is heard from
+// the server's timing, and takes back what it holds by writing over it: PulseAudio renders again
+// from there, even what its sink already holds; PipeWire's pulse server only from where it has not
+// read yet.
 #pragma once
 
 #include "audio/posix/sink.h"
@@ -10,8 +12,9 @@ namespace sound {
 
 // Connects to the server PULSE_SERVER names, or the user's; never starts one. Fills sink and
 // returns true once the stream is ready; false, quietly, when no server answers within a second.
-// A server that goes away later is tried again, and resync is called (on the stream's thread,
-// locked) when the sound plays on after it came back or after the server stalled.
-bool openPulseSink(QuavelinRender render, QuavelinResync resync, QuavelinSink& sink);
+// A server that goes away later is tried again: restart is called (on the stream's thread, locked)
+// before the new stream plays, and resync when the sound plays on after the server stalled or
+// after a new stream started late.
+bool openPulseSink(QuavelinRender render, QuavelinResync resync, QuavelinRestart restart, QuavelinSink& sink);
 
 }  // namespace sound

@@ -1,6 +1,7 @@
 // SDL's audio device as the output's sink, used where no sound server answers and wherever
-// SDL_AUDIODRIVER names a driver. Its audio thread renders into SDL's buffer; nothing queued can be
-// taken back, so a change is heard from the next buffer on.
+// SDL_AUDIODRIVER names a driver, at the device's own rate where SDL can tell it. Its audio thread
+// renders into SDL's buffer; nothing queued can be taken back, and where the sound is heard is not
+// known, so a change is heard from the next buffer on.
 #include <SDL.h>
 
 #include "audio/posix/output_format.h"
@@ -11,32 +12,44 @@ namespace {
 
 // Plain values only: the process may end through std::exit while the audio thread runs.
 SDL_AudioDeviceID device = 0;
+int rate = sound::kDefaultRate;
 QuavelinRender renderFrames = nullptr;
+std::int64_t rendered = 0;  // frames rendered into the device
 
 // SDL's buffer is float-aligned: frames are rendered into it directly.
 void SDLCALL renderCallback(void*, Uint8* out, int bytes) {
-    renderFrames(reinterpret_cast<float*>(out), static_cast<std::size_t>(bytes / sound::kBytesPerFrame));
+    const auto frames = static_cast<std::size_t>(bytes / sound::kBytesPerFrame);
+    renderFrames(reinterpret_cast<float*>(out), frames);
+    rendered += static_cast<std::int64_t>(frames);
 }
 
-// Opens the output on the driver SDL picks (SDL_AUDIODRIVER and SDL's other variables decide).
+// Opens the output on the driver SDL picks (SDL_AUDIODRIVER and SDL's other variables decide), at
+// the rate of its default device where SDL knows one.
 SDL_AudioDeviceID openDevice() {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
     SDL_AudioSpec wanted{};
-    wanted.freq = sound::kRate;
+    SDL_AudioSpec preferred{};
+    wanted.freq = SDL_GetDefaultAudioInfo(nullptr, &preferred, 0) == 0 && preferred.freq > 0
+                      ? preferred.freq
+                      : sound::kDefaultRate;
     wanted.format = AUDIO_F32SYS;
     wanted.channels = sound::kChannels;
     wanted.samples = sound::kBufferFrames;
     wanted.callback = renderCallback;
-    // No changes allowed: SDL converts to whatever the device needs, and the format is fixed.
-    SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+    // Only the rate may be another: SDL converts the rest, and the output's format is fixed.
+    SDL_AudioSpec obtained{};
+    SDL_AudioDeviceID id =
+        SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
     if (id == 0) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    rate = obtained.freq > 0 ? obtained.freq : wanted.freq;
     return id;
 }
 
 void lock() { SDL_LockAudioDevice(device); }
 void unlock() { SDL_UnlockAudioDevice(device); }
 
-std::int64_t takeBack(std::int64_t) { return 0; }
+QuavelinPlayhead playhead(int) { return {-1, rendered}; }
+void takeBackFrom(std::int64_t) {}
 
 // The device opens paused and starts only once a track is set to play: started earlier, its
 // first buffer would be silence. Starting a running device changes nothing.
@@ -62,6 +75,6 @@ extern "C" __attribute__((visibility("default"))) int quavelin_open_sdl_sink(Qua
         }
     }
     if (device == 0) return 0;
-    *sink = QuavelinSink{lock, unlock, takeBack, start};
+    *sink = QuavelinSink{rate, lock, unlock, playhead, takeBackFrom, start};
     return silent ? 2 : 1;
 }

@@ -20,10 +20,14 @@ struct OpenFile {
 
 // Plain pointers, never destroyed: the output's thread may still render a track while std::exit
 // runs the static destructors, and the process's end releases everything anyway.
-// The open file, and the one closed last, kept with its decoder and frame index: d, f and jump
-// close the track and open the same file again, and a large file's scan would make every such
-// move wait.
+// The open file, the one queued to follow it, and the one closed last, kept with its decoder and
+// frame index: d, f and jump close the track and open the same file again, and a large file's
+// scan would make every such move wait.
 OpenFile& current() {
+    static auto* const instance = new OpenFile{};
+    return *instance;
+}
+OpenFile& queued() {
     static auto* const instance = new OpenFile{};
     return *instance;
 }
@@ -32,47 +36,55 @@ OpenFile& lastClosed() {
     return *instance;
 }
 
-void close();
+// file is the one closed last from now on; the one kept before goes, once the output has let it go.
+void keepClosed(OpenFile&& file) {
+    if (lastClosed().track) output::forget(*lastClosed().track);
+    lastClosed() = std::move(file);
+    file = {};
+}
 
 // The closed file's track when it is this same unchanged file, a new one otherwise.
 std::unique_ptr<Track> openTrack(TrackFile file) {
     OpenFile& last = lastClosed();
-    std::unique_ptr<Track> reused = std::move(last.track);
-    if (reused && last.identity == file.identity()) return reused;
-    reused.reset();
+    if (last.track && last.identity == file.identity()) return std::move(last.track);
     std::unique_ptr<Decoder> decoder = openMpegFile(std::move(file));
     if (!decoder) return nullptr;
     return std::make_unique<Track>(std::move(decoder));
 }
 
-int open(const char* fileName) {
-    close();  // never destroy a track the output may still render
+std::optional<OpenFile> openFile(const char* fileName) {
     std::optional<TrackFile> file = openTrackFile(fileName);
-    if (!file) return 0;
+    if (!file) return std::nullopt;
     FileIdentity identity = file->identity();
     std::unique_ptr<Track> track = openTrack(std::move(*file));
-    if (!track) return 0;
-    current() = {std::move(track), identity};
-    return 1;
-}
-
-void play(std::uint32_t fromMs) {
-    if (Track* track = current().track.get()) sound::play(*track, fromMs);
-}
-
-void pause() {
-    if (Track* track = current().track.get()) setPaused(*track, true);
-}
-
-void resume() {
-    if (Track* track = current().track.get()) setPaused(*track, false);
+    if (!track) return std::nullopt;
+    return OpenFile{std::move(track), identity};
 }
 
 void close() {
     if (!current().track) return;
-    forget(*current().track);
-    lastClosed() = std::move(current());
-    current() = {};
+    output::stop();
+    keepClosed(std::move(current()));
+}
+
+int open(const char* fileName) {
+    close();
+    std::optional<OpenFile> file = openFile(fileName);
+    if (!file) return 0;
+    current() = std::move(*file);
+    return 1;
+}
+
+void play(std::uint32_t fromMs) {
+    if (Track* track = current().track.get()) output::play(*track, fromMs);
+}
+
+void pause() {
+    if (current().track) output::pause();
+}
+
+void resume() {
+    if (current().track) output::resume();
 }
 
 std::uint32_t lengthMs() {
@@ -80,8 +92,35 @@ std::uint32_t lengthMs() {
     return track != nullptr ? track->lengthMs() : 0;
 }
 
+void withdraw() {
+    if (!queued().track) return;
+    output::unfollow();
+    keepClosed(std::move(queued()));
+}
+
+int queue(const char* fileName) {
+    withdraw();
+    std::optional<OpenFile> file = openFile(fileName);
+    if (!file) return 0;
+    queued() = std::move(*file);
+    output::follow(*queued().track);
+    return 1;
+}
+
+int advance() {
+    if (!queued().track) return 0;
+    output::advance(*queued().track);
+    if (current().track) keepClosed(std::move(current()));
+    current() = std::move(queued());
+    queued() = {};
+    return 1;
+}
+
+std::int64_t msUntilEnd() { return output::msUntilEnd().value_or(-1); }
+
 }  // namespace
 
-const SoundService kService{open, play, pause, resume, close, lengthMs};
+const SoundService kService{open,  play,     pause,   resume,     close,         lengthMs,
+                            queue, withdraw, advance, msUntilEnd, output::finish};
 
 }  // namespace sound

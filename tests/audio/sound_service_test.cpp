@@ -20,12 +20,18 @@
 #include <fstream>
 #include <iterator>
 #include <numbers>
+#include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "audio/device.h"
+#include "audio/posix/decoder.h"
 #include "audio/posix/output_format.h"
+#include "audio/posix/rate_converter.h"
+#include "audio/posix/track.h"
+#include "audio/posix/track_file.h"
 #include "audio/sound_service.h"
 
 namespace {
@@ -33,7 +39,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string fixture(const std::string& name) { return std::string(QUAVELIN_AUDIO_FIXTURES) + "/" + name; }
-std::size_t framesOf(double seconds) { return static_cast<std::size_t>(seconds * sound::kRate); }
+std::size_t framesOf(double seconds) { return static_cast<std::size_t>(seconds * sound::kDefaultRate); }
 double pitchOf(const std::vector<float>& audio);
 
 std::uint32_t lengthMs(const std::string& name) {
@@ -192,13 +198,13 @@ double signalAt(double t) {
 // seconds on) where the signal has it: the best match of 50 ms either side within 10 ms must be
 // the signal itself within half a millisecond (the 22 kHz and 4 kHz files are converted).
 void expectChangeAt(const std::vector<float>& audio, double start, int change) {
-    const int centre = static_cast<int>(std::lround((change - start) * sound::kRate)), window = 2205;
+    const int centre = static_cast<int>(std::lround((change - start) * sound::kDefaultRate)), window = 2205;
     int bestShift = 0;
     double best = -1;
     for (int shift = -441; shift <= 441; ++shift) {
         double dot = 0, audioEnergy = 0, signalEnergy = 0;
         for (int i = centre - window; i < centre + window; ++i) {
-            const double s = signalAt(start + (i + shift) / double{sound::kRate}),
+            const double s = signalAt(start + (i + shift) / double{sound::kDefaultRate}),
                          a = audio.at(std::size_t(i));
             dot += a * s, audioEnergy += a * a, signalEnergy += s * s;
         }
@@ -245,7 +251,7 @@ float largestStep(const std::vector<float>& audio) {
 // fitted sine's energy is n (a^2 + b^2) / 2, and the rest is the whole energy less that.
 double noiseAndDistortionDb(const std::vector<float>& audio, std::size_t from) {
     const std::size_t n = 19'845;
-    const double w = 2 * std::numbers::pi * 1000 / sound::kRate;
+    const double w = 2 * std::numbers::pi * 1000 / sound::kDefaultRate;
     double a = 0, b = 0, all = 0;
     for (std::size_t k = 0; k < n; ++k) {
         const double x = audio.at(from + k);
@@ -275,15 +281,71 @@ TEST(SoundOutput, OtherRatesAreConvertedCleanlyAndInterruptionsAreFaded) {
         std::ranges::copy(next(framesOf(0.3)), std::back_inserter(heard));
         closeDevice();
         std::ranges::copy(untilSilent(), std::back_inserter(heard));
-        EXPECT_LT(largestStep(heard), 0.5 * 2 * std::numbers::pi * 1000 / sound::kRate * 1.1);
+        EXPECT_LT(largestStep(heard), 0.5 * 2 * std::numbers::pi * 1000 / sound::kDefaultRate * 1.1);
     }
+}
+
+// Every frame of a file, as its decoder gives it on its own at rate (left channel).
+std::vector<float> decoded(const std::string& name, int rate = sound::kDefaultRate) {
+    std::optional<sound::TrackFile> file = sound::openTrackFile(fixture(name).c_str());
+    sound::Track track(sound::openMpegFile(std::move(*file)));
+    track.setRate(rate);
+    track.moveTo(0);
+    std::vector<float> both(4096 * sound::kChannels), left;
+    for (std::size_t got; (got = track.read(both.data(), 4096)) > 0;)
+        for (std::size_t k = 0; k < got; ++k) left.push_back(both[k * sound::kChannels]);
+    return left;
+}
+
+// A file queued to follow another plays right after its last frame: a sine cut in two at a sample
+// that is no frame's edge (see make-fixtures) is heard as the two files decode, frame for frame and
+// with nothing between them. Files at another rate than the output's go through the conversion as
+// one stream: what is heard is the two files as decoded at their own rate, converted as one.
+TEST(SoundOutput, AQueuedFileFollowsWithoutAGapAsOneStream) {
+    capture();
+    auto sound = [](float x) { return x != 0.0f; };
+    // What is heard from the first sound on, the queued file having joined the first.
+    auto join = [&](const char* first, const char* second) {
+        EXPECT_EQ(openAndPlay(fixture(first), 0), 0);
+        EXPECT_TRUE(queueTrack(fixture(second)));
+        std::vector<float> audio = fromFirstSound(framesOf(2.6));
+        std::ranges::copy(untilSilent(), std::back_inserter(audio));
+        withdrawQueuedTrack();
+        closeDevice();
+        return audio;
+    };
+    std::vector<float> halves = decoded("first-half.mp3");
+    std::ranges::copy(decoded("second-half.mp3"), std::back_inserter(halves));
+    ASSERT_EQ(halves.size(), 110'250u);
+    const std::vector<float> heard = join("first-half.mp3", "second-half.mp3");
+    const auto from = std::ranges::find_if(halves, sound);
+    ASSERT_GE(std::ssize(heard), halves.end() - from);
+    EXPECT_TRUE(std::equal(from, halves.end(), heard.begin())) << "not the two files as decoded";
+    EXPECT_TRUE(std::none_of(heard.begin() + (halves.end() - from), heard.end(), sound));
+
+    std::vector<float> native = decoded("first-half48k.mp3", 48'000);
+    std::ranges::copy(decoded("second-half48k.mp3", 48'000), std::back_inserter(native));
+    sound::RateConverter converter;
+    std::vector<float> stereo;
+    converter.setFormat(48'000, 1, stereo);
+    converter.convert(native.data(), native.size(), stereo);
+    converter.drain(stereo);
+    std::vector<float> converted;
+    for (std::size_t k = 0; k < stereo.size(); k += sound::kChannels) converted.push_back(stereo[k]);
+    const std::vector<float> heard48 = join("first-half48k.mp3", "second-half48k.mp3");
+    const auto convertedFrom = std::ranges::find_if(converted, sound);
+    ASSERT_GE(std::ssize(heard48), converted.end() - convertedFrom);
+    float largest = 0;
+    for (auto k = convertedFrom; k != converted.end(); ++k)
+        largest = std::max(largest, std::fabs(*k - heard48[static_cast<std::size_t>(k - convertedFrom)]));
+    EXPECT_LT(largest, 1e-4F) << "not the two files converted as one";
 }
 
 // The tone of audio in Hz, from its zero crossings.
 double pitchOf(const std::vector<float>& audio) {
     int crossings = 0;
     for (std::size_t k = 1; k < audio.size(); ++k) crossings += (audio[k - 1] < 0) != (audio[k] < 0);
-    return crossings / 2.0 * sound::kRate / static_cast<double>(audio.size());
+    return crossings / 2.0 * sound::kDefaultRate / static_cast<double>(audio.size());
 }
 
 // Bytes this process has read from files and pipes so far.

@@ -4,6 +4,7 @@
 #include <deque>
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include "audio/sound_service.h"
 #include "platform/name_match.h"
@@ -32,7 +33,13 @@ struct World {
     std::string cwd = "/";
     std::vector<DeviceCall> calls;
     std::map<std::string, std::uint32_t> lengths;
-    std::string openFile;  // empty while none is open
+    std::string openFile;    // empty while none is open
+    std::string queuedFile;  // empty while none is queued
+    // The device's account of its sound, when a test asks for one: it runs soundLagMs behind
+    // the clock, and ends at soundEndsAtMs (nothing while paused or closed).
+    std::optional<std::int64_t> soundLagMs;
+    std::optional<std::int64_t> soundEndsAtMs;
+    std::int64_t soundLeftMs = 0;  // what was left of it at the pause
 };
 
 World world;
@@ -85,6 +92,7 @@ void addFile(const std::string& path) {
 
 const std::vector<DeviceCall>& deviceCalls() { return world.calls; }
 void setLengthMs(const std::string& name, std::uint32_t ms) { world.lengths[name] = ms; }
+void setSoundLagMs(std::int64_t ms) { world.soundLagMs = ms; }
 
 }  // namespace fake
 
@@ -166,22 +174,65 @@ int open(const char* elementName) {
     return opened ? 1 : 0;
 }
 
-void play(std::uint32_t fromMs) { record("play", fromMs); }
-void pause() { record("pause"); }
-void resume() { record("resume"); }
+std::uint32_t lengthOf(const std::string& name) {
+    auto known = world.lengths.find(name);
+    return known == world.lengths.end() ? 180'000u : known->second;
+}
+
+void play(std::uint32_t fromMs) {
+    record("play", fromMs);
+    world.soundEndsAtMs = world.ms + world.soundLagMs.value_or(0) + lengthOf(world.openFile) - fromMs;
+}
+void pause() {
+    record("pause");
+    if (world.soundEndsAtMs) world.soundLeftMs = *world.soundEndsAtMs - world.ms;
+    world.soundEndsAtMs.reset();
+}
+void resume() {
+    record("resume");
+    world.soundEndsAtMs = world.ms + world.soundLeftMs;
+}
 void close() {
     record("close");
     world.openFile.clear();
+    world.soundEndsAtMs.reset();
 }
 
 std::uint32_t lengthMs() {
     record("length");
-    if (world.openFile.empty()) return 0;
-    auto known = world.lengths.find(world.openFile);
-    return known == world.lengths.end() ? 180'000u : known->second;
+    return world.openFile.empty() ? 0 : lengthOf(world.openFile);
 }
 
-constexpr SoundService kRecorder{open, play, pause, resume, close, lengthMs};
+int queue(const char* elementName) {
+    std::string path = resolve(elementName);
+    world.queuedFile = !path.empty() && !world.tree[path] ? elementName : "";
+    world.calls.push_back({world.ms, "queue", elementName, 0});
+    return world.queuedFile.empty() ? 0 : 1;
+}
+
+void withdraw() {
+    record("withdraw");
+    world.queuedFile.clear();
+}
+
+int advance() {
+    if (world.queuedFile.empty()) return 0;
+    world.openFile = world.queuedFile;
+    world.queuedFile.clear();
+    record("advance");
+    // Joined: its sound begins where the one before it ended.
+    world.soundEndsAtMs = world.soundEndsAtMs.value_or(world.ms) + lengthOf(world.openFile);
+    return 1;
+}
+
+std::int64_t msUntilEnd() {
+    if (!world.soundLagMs || !world.soundEndsAtMs) return -1;
+    return std::max<std::int64_t>(0, *world.soundEndsAtMs - world.ms);
+}
+void finish() { record("finish"); }
+
+constexpr SoundService kRecorder{open,  play,     pause,   resume,     close, lengthMs,
+                                 queue, withdraw, advance, msUntilEnd, finish};
 
 }  // namespace
 }  // namespace fake

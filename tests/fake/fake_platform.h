@@ -1,6 +1,6 @@
 // The platform and sound service the unit tests run the player on: a virtual clock that moves only
-// when the player sleeps or waits for input, scripted input, an in-memory directory tree, and a
-// record of every device call.
+// when the player waits for input, scripted input, an in-memory directory tree, and a record of
+// every device call.
 #pragma once
 
 #include <cstdint>
@@ -32,12 +32,16 @@ void addFile(const std::string& path);  // parents are created as needed
 // ---- Device ----
 struct DeviceCall {
     std::int64_t atMs;     // virtual time of the call
-    std::string what;      // "open", "play", "pause", "resume", "close", "length"
-    std::string name;      // open: element name; others: the open file's name (empty: none)
+    std::string what;      // "open", "play", "pause", "resume", "close", "length", "queue",
+                           // "withdraw", "advance", "finish"
+    std::string name;      // open and queue: element name; others: the open file's name (empty: none)
     std::uint32_t fromMs;  // play: start position
 };
 const std::vector<DeviceCall>& deviceCalls();
 // Length reported for an element name; files without one report 180 s.
 void setLengthMs(const std::string& name, std::uint32_t ms);
+// From now on the device tells when its sound will have been heard to the end, and its sound runs
+// ms behind the clock (without this it can't tell, as MCI can't).
+void setSoundLagMs(std::int64_t ms);
 
 }  // namespace fake

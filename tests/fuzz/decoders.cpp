@@ -40,11 +40,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!decoder) return 0;
     FUZZ_REQUIRE(decoder->lengthMs() > 0);
     sound::Track track(std::move(decoder));
-    track.startAt(static_cast<std::uint32_t>(std::uint64_t{track.lengthMs()} * startTenths / 10));
+    track.moveTo(track.frames() * startTenths / 10);
     // About three seconds of output: enough to cross frames, seek points and the end of a short
     // file, little enough to keep every run quick.
     std::array<float, std::size_t{sound::kBufferFrames} * sound::kChannels> out{};
-    for (int k = 0; k <= 3 * sound::kRate / sound::kBufferFrames; ++k)
-        track.render(out.data(), sound::kBufferFrames);
+    for (int k = 0; k <= 3 * sound::kDefaultRate / sound::kBufferFrames; ++k)
+        track.read(out.data(), sound::kBufferFrames);
     return 0;
 }
