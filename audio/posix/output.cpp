@@ -207,9 +207,9 @@ void finish() {
         open = nullptr;
         held = {};
         change({}, false);
-        if (!timeline->fadingOut()) return;
+        if (!timeline->fadeOutEnd()) return;  // nothing sounded
         // Heard to the end of the fade, or, where the sink can't tell, played a buffer past it.
-        until = timeline->rendered() + kFadeFrames;
+        until = *timeline->fadeOutEnd();
     }
     const std::int64_t deadline = nowMs() + kFinishWaitMs;
     for (;;) {

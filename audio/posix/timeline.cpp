@@ -106,6 +106,7 @@ Place Timeline::replace(std::int64_t from, Place next, bool fadeIn, bool fadeOut
     for (std::size_t k = 0; k < lead.size() / kChannels; ++k)
         scale(lead.data() + k * kChannels, fadeOutGain(static_cast<std::int64_t>(k)));
     const std::int64_t leadEnd = from + static_cast<std::int64_t>(lead.size() / kChannels);
+    fadeOutEnd_ = lead.empty() ? std::nullopt : std::optional(leadEnd);
     Place reached = placeAt(leadEnd);
     if (joined_ && joined_->at >= from) {
         // Not heard yet: the follower joins again at the end of what plays, from its start. Where

@@ -50,8 +50,8 @@ public:
     Track* playing() const { return playing_; }
     // What plays after it.
     Track* follower() const { return follower_; }
-    // Whether a fade-out is still to be rendered.
-    bool fadingOut() const { return leadPlayed_ < lead_.size() / kChannels; }
+    // Where the fade-out of the last change ends; nothing when it had nothing to fade.
+    std::optional<std::int64_t> fadeOutEnd() const { return fadeOutEnd_; }
     // track is going away: nothing of it is rendered any more, and no run of frames names it.
     void forget(const Track* track);
     // Where the track that follows joined what played before it, once rendered and while no
@@ -88,11 +88,12 @@ private:
     std::deque<Mark> marks_;      // in the order of `at`, back to the oldest frame kept
     std::vector<float> lead_;     // a fade-out, played before the track
     std::size_t leadPlayed_ = 0;  // frames of it played
-    Track* playing_ = nullptr;    // rendered after the lead; null: silence
-    std::int64_t fadedIn_ = 0;    // frames of its fade-in behind it (kFadeFrames: none left)
-    Track* follower_ = nullptr;   // plays after playing_'s end
-    Track* linked_ = nullptr;     // the track linked to follower_
-    std::optional<Mark> joined_;  // where the last follower joined
+    std::optional<std::int64_t> fadeOutEnd_;  // the stream frame after the last fade-out
+    Track* playing_ = nullptr;                // rendered after the lead; null: silence
+    std::int64_t fadedIn_ = 0;                // frames of its fade-in behind it (kFadeFrames: none left)
+    Track* follower_ = nullptr;               // plays after playing_'s end
+    Track* linked_ = nullptr;                 // the track linked to follower_
+    std::optional<Mark> joined_;              // where the last follower joined
 };
 
 }  // namespace sound

@@ -79,7 +79,7 @@ constexpr float kToneStep = 0.5F * 2 * std::numbers::pi_v<float> * 1000 / kRate;
 const std::vector<std::pair<std::string, scripted::Setup>> kSinks{
     {"rewinds, 0 ms held", {Kind::Rewinds, 0}},         {"rewinds, 10 ms held", {Kind::Rewinds, ms(10)}},
     {"rewinds, 400 ms held", {Kind::Rewinds, ms(400)}}, {"reads 21 ms ahead", {Kind::ReadsAhead, 1024}},
-    {"blind, SDL's buffer ahead", {Kind::Blind, 8192}},
+    {"blind, SDL's buffer ahead", {Kind::Blind, 8192}},  // as scripted_sink.cpp says it holds
 };
 
 struct Tracks {
@@ -138,6 +138,23 @@ TEST(OutputChanges, NoCommandAndNoPairTypedTogetherClicksOnAnySink) {
             EXPECT_LT(largestStep(scripted::heard()), 1.1F * kToneStep);
             EXPECT_EQ(scripted::heard().back(), 0.0F);
         }
+    }
+}
+
+// The process ends right after: by then the listener has heard the fade-out to its end.
+TEST(OutputChanges, TheEndOfTheRunReturnsOnceItsFadeOutIsHeard) {
+    for (const auto& [sinkName, sink] : kSinks) {
+        SCOPED_TRACE(sinkName);
+        Tracks tracks;
+        scripted::reset(sink);
+        output::play(tracks.a.track, 0);
+        scripted::hear(ms(300));
+        const std::size_t before = scripted::heard().size();
+        output::finish();
+        const std::vector<float>& heard = scripted::heard();
+        EXPECT_EQ(heard.back(), 0.0F);
+        EXPECT_GE(heard.size(), before + sound::kFadeFrames);
+        output::stop();
     }
 }
 

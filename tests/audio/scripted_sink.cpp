@@ -10,6 +10,8 @@
 namespace scripted {
 namespace {
 
+constexpr std::int64_t kBlindBuffer = 8192;
+
 QuavelinRender render = nullptr;
 Setup setup;
 std::int64_t origin = 0;      // the stream frame heard first after the reset
@@ -107,6 +109,7 @@ SinkChoice openSink(QuavelinRender renderFrames, QuavelinResync, QuavelinRestart
     choice.sink = QuavelinSink{scripted::kRate,    scripted::lock,         scripted::unlock,
                                scripted::playhead, scripted::takeBackFrom, scripted::start};
     choice.keepsFrames = true;
+    choice.bufferFrames = scripted::kBlindBuffer;  // what SDL's buffer holds, unheard as far as it can tell
     return choice;
 }
 
