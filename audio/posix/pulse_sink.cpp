@@ -63,10 +63,11 @@ void write(std::int64_t frames) {
         }
         // The stream's buffers are float-aligned: frames are rendered into them directly.
         renderFrames(static_cast<float*>(data), static_cast<std::size_t>(count));
-        const pa_seek_mode_t seek = writeAt < 0 ? PA_SEEK_RELATIVE : PA_SEEK_ABSOLUTE;
-        const std::int64_t offset = writeAt < 0 ? 0 : writeAt * kBytesPerFrame;
+        // Back from the end of what was written to where the new frames go: a seek relative to the
+        // write index is what PipeWire's pulse server counts right in what it asks for next.
+        const std::int64_t offset = writeAt < 0 ? 0 : (writeAt - written) * kBytesPerFrame;
         if (pa_stream_write(stream, data, static_cast<std::size_t>(count) * kBytesPerFrame, nullptr, offset,
-                            seek) != 0)
+                            PA_SEEK_RELATIVE) != 0)
             return;
         written = (writeAt < 0 ? written : writeAt) + count;
         writeAt = -1;
@@ -131,13 +132,12 @@ void takeBackFrom(std::int64_t from) {
     if (from >= written) return;
     stale = std::max(stale, written);
     writeAt = from;
-    written = from;
 }
 
 // Queues what the server asks to hold, and at least all it held past what was taken back, which
 // would otherwise play after the new sound.
 void refill() {
-    write(std::max(framesOf(kQueuedMs * 1000), stale - written));
+    write(std::max(framesOf(kQueuedMs * 1000), stale - (writeAt < 0 ? written : writeAt)));
     stale = 0;
 }
 

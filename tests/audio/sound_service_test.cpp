@@ -167,6 +167,27 @@ TEST(PulseOutput, CommandsAreHeardAtOnceAndTheSoundOutlivesTheServer) {
     ::pclose(monitor);
 }
 
+// At the sink's own latency (the recorder asks for two seconds, so it does not pull the sink's down),
+// the second half of the cut sine follows the first without a frame between them.
+TEST(PulseOutput, AtTheSinksOwnLatencyAJoinHasNoGap) {
+    std::FILE* monitor = ::popen(
+        "parec -d quavelin.monitor --format=float32le --channels=2 --rate=44100 --latency-msec=2000", "r");
+    ASSERT_TRUE(monitor != nullptr && reaches(monitor, false));
+    ASSERT_EQ(openAndPlay(fixture("first-half.mp3"), 0), 0);
+    ASSERT_TRUE(queueTrack(fixture("second-half.mp3")));
+    std::vector<float> audio = next(1, monitor);
+    while (audio.back() == 0.0f) audio = next(1, monitor);
+    for (std::size_t silent = 0; silent < 4410;) {
+        audio.push_back(next(1, monitor)[0]);
+        silent = audio.back() == 0.0f ? silent + 1 : 0;
+    }
+    withdrawQueuedTrack();
+    closeDevice();
+    ::pclose(monitor);
+    // As many frames of sound as the two files hold, less the silent first frame of the sine.
+    EXPECT_NEAR(static_cast<double>(audio.size() - 4410), 110'249, 2);
+}
+
 // Frames from the first sound on, skipping the silence in front of a play.
 std::vector<float> fromFirstSound(std::size_t frames) {
     std::vector<float> audio = next(1);
