@@ -25,7 +25,7 @@ bool trackOver(const TrackClock& clock) {
 
 enum class TrackEnd { Playing, Over, Left, Quit };
 
-// Carries out one command, a call from the desktop's bus that waits or else a typed word, and shows
+// Carries out one command, a call from the desktop's bus or a typed word, in turn, and shows
 // the bus the state it leaves; the end of input is the word "exit". The checks keep their pace
 // whatever is typed between them; only a command that took longer than the rest of an interval
 // (one that asked a question, or the read that waits for the user after a stop) gets a whole
@@ -34,7 +34,7 @@ TrackEnd readAndApply(PlayerState& state, std::int64_t& nextCheck) {
     state.readAtOnce = false;
     const std::int64_t startMs = state.clock.startMs;
     Flow flow = Flow::Continue;
-    if (platform::bus::Call call; platform::bus::takeCall(call)) {
+    if (platform::bus::Call call; callInTurn(state, call)) {
         flow = applyRemoteCall(state, call);
     } else {
         std::optional<std::string> word = readWord();

@@ -7,6 +7,7 @@
 // wakes for it as it wakes for a typed line and carries it out as the player's own command.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -26,22 +27,23 @@ struct Call {
         SetPosition,
         Quit,
         SetLoop,
-        SetShuffle
+        SetShuffle,  // the last kind: kCallKinds counts up to here
     };
     Kind kind = Kind::Play;
-    std::int64_t us = 0;  // Seek: the offset; SetPosition: the position
+    std::int64_t us = 0;  // Seek: the offset; SetPosition: the position (any value a client sends)
     int slot = -1;        // SetPosition: the slot its track id names (-1: none of ours)
     Loop loop = Loop::Playlist;
     bool on = false;  // SetShuffle
 };
+inline constexpr std::size_t kCallKinds = static_cast<std::size_t>(Call::Kind::SetShuffle) + 1;
 
 enum class Playback { Playing, Paused, Stopped };
 
 struct Status {
     Playback playback = Playback::Stopped;
     int slot = 0;
-    std::string name;   // the file's name in the current directory, as the file system holds it
-    std::string title;  // the name as the list shows it
+    std::string path;   // the track's file, its whole path as the file system holds it
+    std::string title;  // its name as the list shows it
     std::int64_t lengthMs = 0;
     std::int64_t playedMs = 0;  // by the player's clock, at the reading atMs; it runs on unless paused
     std::int64_t atMs = 0;
@@ -56,7 +58,8 @@ void open();
 // Ends the service, waiting for it a bounded time at most.
 void close();
 
-// The player's state as listeners see it; every change but the position's is announced.
+// The player's state as listeners see it; every change but the position's is announced. Cheap when
+// nothing changed: the player shows it at every check.
 void publish(const Status& status);
 
 // Whether a command waits for the loop, and the oldest one (false when none waits).

@@ -98,8 +98,7 @@ std::string validUtf8(std::string_view bytes) {
     return out;
 }
 
-std::string fileUrl(const std::string& directory, const std::string& name) {
-    std::string path = directory.ends_with('/') ? directory + name : directory + "/" + name;
+std::string fileUrl(const std::string& path) {
     std::string url = "file://";
     for (char c : path) {
         auto byte = static_cast<unsigned char>(c);
@@ -278,6 +277,18 @@ const sd_bus_vtable kPlayerTable[] = {
     SD_BUS_VTABLE_END,
 };
 
+// The properties that differ between two statuses (the position is no property that announces).
+std::vector<const char*> changedProperties(const Status& before, const Status& now) {
+    std::vector<const char*> changed;
+    if (now.playback != before.playback) changed.push_back("PlaybackStatus");
+    if (now.loop != before.loop) changed.push_back("LoopStatus");
+    if (now.shuffle != before.shuffle) changed.push_back("Shuffle");
+    if (now.slot != before.slot || now.path != before.path || now.title != before.title ||
+        now.lengthMs != before.lengthMs)
+        changed.push_back("Metadata");
+    return changed;
+}
+
 // Announces what changed since the last announcement: the properties, and a jump of the position.
 void announce(sd_bus* bus, Status& announced, unsigned& announcedSeeks) {
     Status now;
@@ -287,12 +298,7 @@ void announce(sd_bus* bus, Status& announced, unsigned& announcedSeeks) {
         now = shared.status;
         seeks = shared.seeks;
     }
-    std::vector<const char*> changed;
-    if (now.playback != announced.playback) changed.push_back("PlaybackStatus");
-    if (now.loop != announced.loop) changed.push_back("LoopStatus");
-    if (now.shuffle != announced.shuffle) changed.push_back("Shuffle");
-    if (now.slot != announced.slot || now.name != announced.name || now.lengthMs != announced.lengthMs)
-        changed.push_back("Metadata");
+    std::vector<const char*> changed = changedProperties(announced, now);
     if (!changed.empty()) {
         changed.push_back(nullptr);
         sd_bus_emit_properties_changed_strv(bus, kPath, kPlayer, const_cast<char**>(changed.data()));
@@ -386,14 +392,16 @@ void close() {
 }
 
 void publish(const Status& status) {
+    bool news = status.seeked;
     {
         std::lock_guard lock(shared.mutex);
-        if (status.slot != shared.status.slot || status.name != shared.status.name || shared.url.empty())
-            shared.url = fileUrl(platform::currentDirectory(), status.name);
+        news = news || !changedProperties(shared.status, status).empty();
+        if (status.path != shared.status.path || shared.url.empty()) shared.url = fileUrl(status.path);
         shared.status = status;
         if (status.seeked) ++shared.seeks;
     }
-    poke(nudge[1]);
+    // The bus thread wakes only for something to announce.
+    if (news) poke(nudge[1]);
 }
 
 bool callWaiting() {

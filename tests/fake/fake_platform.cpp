@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <deque>
 #include <filesystem>
+#include <limits>
 #include <map>
 
 #include "audio/sound_service.h"
@@ -22,9 +23,16 @@ struct Piece {
     std::string text;
 };
 
+struct BusCall {
+    std::int64_t atMs;
+    platform::bus::Call call;
+};
+
 struct World {
     std::int64_t ms = 0;
     std::deque<Piece> input;
+    std::deque<BusCall> busCalls;
+    std::vector<platform::bus::Status> shown;
     std::string out;
     std::vector<int> randoms;
     std::size_t nextRandom = 0;
@@ -68,6 +76,9 @@ void reset() {
 void typeAt(std::int64_t atMs, const std::string& text) { world.input.push_back({atMs, text}); }
 
 const std::string& output() { return world.out; }
+
+void callAt(std::int64_t atMs, const platform::bus::Call& call) { world.busCalls.push_back({atMs, call}); }
+const std::vector<platform::bus::Status>& shown() { return world.shown; }
 
 void setRandom(std::vector<int> values) {
     world.randoms = std::move(values);
@@ -142,16 +153,39 @@ std::size_t stdinRead(char* buf, std::size_t size) {
 
 bool stdinWait(int timeoutMs) {
     if (world.input.empty()) return true;  // the end of input is ready at once
-    std::int64_t arrives = world.input.front().atMs;
-    if (arrives > world.ms + timeoutMs) {
+    std::int64_t typed = world.input.front().atMs;
+    if (typed <= world.ms) return true;
+    std::int64_t called =
+        world.busCalls.empty() ? std::numeric_limits<std::int64_t>::max() : world.busCalls.front().atMs;
+    std::int64_t next = std::min(typed, called);
+    if (next > world.ms + timeoutMs) {
         world.ms += timeoutMs;
         return false;
     }
-    world.ms = std::max(world.ms, arrives);
-    return true;
+    world.ms = std::max(world.ms, next);
+    // A call that comes first, or with the typed text, ends the wait with nothing read: the text
+    // then waits, unread, beside the call.
+    return typed < called;
 }
 
 }  // namespace detail
+
+// ---- The desktop bus, scripted ----
+namespace bus {
+
+void open() {}
+void close() {}
+void publish(const Status& status) { world.shown.push_back(status); }
+bool callWaiting() { return !world.busCalls.empty() && world.busCalls.front().atMs <= world.ms; }
+bool takeCall(Call& call) {
+    if (!callWaiting()) return false;
+    call = world.busCalls.front().call;
+    world.busCalls.pop_front();
+    return true;
+}
+int wakeDescriptor() { return -1; }
+
+}  // namespace bus
 }  // namespace platform
 
 // ---- The sound service, recorded ----

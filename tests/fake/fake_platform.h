@@ -1,11 +1,13 @@
-// The platform and sound service the unit tests run the player on: a virtual clock that moves only
-// when the player sleeps or waits for input, scripted input, an in-memory directory tree, and a
-// record of every device call.
+// The platform, desktop bus and sound service the unit tests run the player on: a virtual clock
+// that moves only when the player waits for input, scripted input and bus calls, an in-memory
+// directory tree, and a record of every device call and of what the bus was shown.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "platform/desktop_bus.h"
 
 namespace fake {
 
@@ -21,6 +23,14 @@ void typeAt(std::int64_t atMs, const std::string& text);
 
 // ---- Output ----
 const std::string& output();
+
+// ---- Desktop bus ----
+// call waits from virtual time atMs on (calls are taken in the order of their times); a wait for
+// input ends for it, before text typed at the same time is read. Only calls that come before the
+// end of input are seen.
+void callAt(std::int64_t atMs, const platform::bus::Call& call);
+// Every status the player showed the bus, in order.
+const std::vector<platform::bus::Status>& shown();
 
 // ---- Random numbers: returned in turn, then 0 ----
 void setRandom(std::vector<int> values);
