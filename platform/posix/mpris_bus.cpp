@@ -155,16 +155,23 @@ int onSeek(sd_bus_message* message, void*, sd_bus_error* error) {
     return reply(message, Call{.kind = Call::Kind::Seek, .us = offset}, error);
 }
 
+// The slot a track id names, only when it is exactly as published (".../track/7", not ".../07");
+// -1 for any other.
+int slotOf(std::string_view id) {
+    std::string_view digits = id.substr(std::min(id.size(), kTrackPath.size()));
+    if (!id.starts_with(kTrackPath) || digits.empty() || digits.size() > 2 ||
+        digits.find_first_not_of("0123456789") != std::string_view::npos)
+        return -1;
+    int slot = std::stoi(std::string(digits));
+    return trackId(slot) == id ? slot : -1;
+}
+
 int onSetPosition(sd_bus_message* message, void*, sd_bus_error* error) {
     const char* track = nullptr;
     std::int64_t position = 0;
     if (int r = sd_bus_message_read(message, "ox", &track, &position); r < 0) return r;
-    std::string_view id(track);
-    int slot = -1;
-    if (id.starts_with(kTrackPath) && id.size() > kTrackPath.size() && id.size() <= kTrackPath.size() + 2 &&
-        id.find_first_not_of("0123456789", kTrackPath.size()) == std::string_view::npos)
-        slot = std::stoi(std::string(id.substr(kTrackPath.size())));
-    return reply(message, Call{.kind = Call::Kind::SetPosition, .us = position, .slot = slot}, error);
+    return reply(message, Call{.kind = Call::Kind::SetPosition, .us = position, .slot = slotOf(track)},
+                 error);
 }
 
 int onOpenUri(sd_bus_message*, void*, sd_bus_error* error) {

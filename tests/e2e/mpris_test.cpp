@@ -65,12 +65,17 @@ TEST(EndToEndDesktopBus, PlayerctlDrivesAndReadsThePlayerThroughItsCommands) {
         {{"stop"}, "Stopped a" + length + "Track false"},
         {{"position", "9"}, "Playing a" + length + "Track false"},
         {{"pause"}, "Paused a" + length + "Track false"},
+        // Not the id the player published ("/org/quavelin/track/0"): ignored.
+        {{"dbus-send", "--session", "--print-reply", "--dest=org.mpris.MediaPlayer2.quavelin",
+          "/org/mpris/MediaPlayer2", "org.mpris.MediaPlayer2.Player.SetPosition",
+          "objpath:/org/quavelin/track/00", "int64:1000000"},
+         "Paused a" + length + "Track false"},
         {{"shuffle", "On"}, "Paused a" + length + "Track true"},
         {{"loop", "None"}, "Paused a" + length + "None true"},
     };
     for (const auto& [call, state] : steps) {
-        std::vector<std::string> command{"playerctl", "-p", "quavelin"};
-        command.insert(command.end(), call.begin(), call.end());
+        std::vector<std::string> command = call;
+        if (call[0] != "dbus-send") command.insert(command.begin(), {"playerctl", "-p", "quavelin"});
         run(command, bus);
         EXPECT_EQ(seen(bus, state), state + "\n") << call[0];
         if (!announced.ends_with(state + "\n")) announced += state + "\n";
