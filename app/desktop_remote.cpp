@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 
+#include "audio/device.h"
 #include "library/track_list.h"
 #include "platform/platform.h"
 
@@ -71,6 +72,12 @@ Flow setShuffle(PlayerState& state, const Call& call) {
     return Flow::Continue;
 }
 
+// Where the output has no volume of its own the bus offers none to set.
+Flow setVolume(PlayerState&, const Call& call) {
+    if (outputVolume() >= 0) setOutputVolume(call.volume);
+    return Flow::Continue;
+}
+
 struct RemoteRow {
     Call::Kind kind;
     RemoteAction action;
@@ -89,6 +96,7 @@ constexpr std::array kRemote{
     RemoteRow{Call::Kind::Quit, command<exitAction>},
     RemoteRow{Call::Kind::SetLoop, setLoop},
     RemoteRow{Call::Kind::SetShuffle, setShuffle},
+    RemoteRow{Call::Kind::SetVolume, setVolume},
 };
 
 constexpr bool everyKindInItsRow() {
@@ -127,6 +135,7 @@ void publishStatus(const PlayerState& state, bool seeked) {
     status.playedMs = state.clock.playedMsAt(status.atMs);
     status.loop = state.modes.loopOne ? Loop::Track : state.modes.stopAtEnd ? Loop::None : Loop::Playlist;
     status.shuffle = state.modes.shuffle;
+    status.volume = outputVolume();
     status.seeked = seeked;
     platform::bus::publish(status);
 }

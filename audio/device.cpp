@@ -32,3 +32,5 @@ void closeDevice() { service().close(); }
 void pauseDevice() { service().pause(); }
 void resumeDevice() { service().resume(); }
 std::int64_t trackLengthMs() { return service().lengthMs(); }
+double outputVolume() { return service().volume(); }
+void setOutputVolume(double volume) { service().setVolume(volume); }

@@ -12,3 +12,6 @@ void pauseDevice();
 void resumeDevice();
 // Length of the open file in milliseconds; 0 when the device can't tell.
 std::int64_t trackLengthMs();
+// The output's own volume, 0 to 1; negative when it has none (then setting it does nothing).
+double outputVolume();
+void setOutputVolume(double volume);

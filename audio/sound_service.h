@@ -20,6 +20,10 @@ struct SoundService {
     void (*close)();
     // The open file's length in milliseconds; 0 when nothing is open or the service can't tell.
     std::uint32_t (*lengthMs)();
+    // The output's own volume, 0 to 1, which the desktop's bus shows and sets (not the system's);
+    // negative when the output has none, and then setVolume does nothing.
+    double (*volume)();
+    void (*setVolume)(double volume);
 };
 
 // The sound module's entry point, which hands over its table (see module_loader.cpp).

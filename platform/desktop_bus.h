@@ -27,15 +27,17 @@ struct Call {
         SetPosition,
         Quit,
         SetLoop,
-        SetShuffle,  // the last kind: kCallKinds counts up to here
+        SetShuffle,
+        SetVolume,  // the last kind: kCallKinds counts up to here
     };
     Kind kind = Kind::Play;
     std::int64_t us = 0;  // Seek: the offset; SetPosition: the position (any value a client sends)
     int slot = -1;        // SetPosition: the slot its track id names (-1: none of ours)
     Loop loop = Loop::Playlist;
-    bool on = false;  // SetShuffle
+    bool on = false;    // SetShuffle
+    double volume = 0;  // SetVolume: 0 to 1
 };
-inline constexpr std::size_t kCallKinds = static_cast<std::size_t>(Call::Kind::SetShuffle) + 1;
+inline constexpr std::size_t kCallKinds = static_cast<std::size_t>(Call::Kind::SetVolume) + 1;
 
 enum class Playback { Playing, Paused, Stopped };
 
@@ -49,6 +51,7 @@ struct Status {
     std::int64_t atMs = 0;
     Loop loop = Loop::Playlist;
     bool shuffle = false;
+    double volume = -1;   // the sound output's own volume, 0 to 1; negative when it has none
     bool seeked = false;  // the position jumped (d, f, jump): announced to the listeners
 };
 

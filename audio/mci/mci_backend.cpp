@@ -76,7 +76,11 @@ std::uint32_t lengthMs() {
     return static_cast<std::uint32_t>(status.dwReturn);
 }
 
-constexpr SoundService kMci{open, play, pause, resume, close, lengthMs};
+// No volume offered: only the desktop's bus sets one, and Windows has none.
+double volume() { return -1; }
+void setVolume(double) {}
+
+constexpr SoundService kMci{open, play, pause, resume, close, lengthMs, volume, setVolume};
 
 }  // namespace
 

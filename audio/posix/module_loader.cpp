@@ -69,8 +69,9 @@ void load() {
 }
 
 // Without the module: nothing opens, and the player keeps its time in silence.
-constexpr SoundService kSilent{[](const char*) { return 0; },  [](std::uint32_t) {}, [] {}, [] {}, [] {},
-                               [] { return std::uint32_t{0}; }};
+constexpr SoundService kSilent{
+    [](const char*) { return 0; },   [](std::uint32_t) {}, [] {},        [] {}, [] {},
+    [] { return std::uint32_t{0}; }, [] { return -1.0; },  [](double) {}};
 
 }  // namespace
 

@@ -80,8 +80,12 @@ std::uint32_t lengthMs() {
     return track != nullptr ? track->lengthMs() : 0;
 }
 
+// For now no volume of its own: to be the sound server's stream volume.
+double volume() { return -1; }
+void setVolume(double) {}
+
 }  // namespace
 
-const SoundService kService{open, play, pause, resume, close, lengthMs};
+const SoundService kService{open, play, pause, resume, close, lengthMs, volume, setVolume};
 
 }  // namespace sound

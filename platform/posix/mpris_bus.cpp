@@ -12,6 +12,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <deque>
 #include <future>
 #include <mutex>
@@ -199,6 +200,18 @@ int setShuffle(sd_bus*, const char*, const char*, const char*, sd_bus_message* v
     return queue(Call{.kind = Call::Kind::SetShuffle, .on = on != 0}, error);
 }
 
+// Writable only while the output has a volume of its own; a value below 0 is 0, above 1 is 1.
+int setVolume(sd_bus*, const char*, const char*, const char*, sd_bus_message* value, void*,
+              sd_bus_error* error) {
+    double volume = 0;
+    if (int r = sd_bus_message_read(value, "d", &volume); r < 0) return r;
+    if (snapshot().volume < 0)
+        return sd_bus_error_set(error, SD_BUS_ERROR_PROPERTY_READ_ONLY,
+                                "the sound output has no volume of its own");
+    if (std::isnan(volume)) return sd_bus_error_set(error, SD_BUS_ERROR_INVALID_ARGS, "Volume is a number");
+    return queue(Call{.kind = Call::Kind::SetVolume, .volume = std::clamp(volume, 0.0, 1.0)}, error);
+}
+
 // ---- State out ----
 
 int getStatus(sd_bus*, const char*, const char*, const char* property, sd_bus_message* reply, void*,
@@ -215,6 +228,7 @@ int getStatus(sd_bus*, const char*, const char*, const char* property, sd_bus_me
     if (name == "LoopStatus") return sd_bus_message_append(reply, "s", loopName(status.loop));
     if (name == "Shuffle") return sd_bus_message_append(reply, "b", static_cast<int>(status.shuffle));
     if (name == "Position") return sd_bus_message_append(reply, "x", positionUs(status));
+    if (name == "Volume") return sd_bus_message_append(reply, "d", status.volume < 0 ? 1.0 : status.volume);
     std::string id = trackId(status.slot), title = validUtf8(status.title);
     return sd_bus_message_append(reply, "a{sv}", 4, "mpris:trackid", "o", id.c_str(), "mpris:length", "x",
                                  status.lengthMs * 1000, "xesam:title", "s", title.c_str(), "xesam:url", "s",
@@ -271,7 +285,7 @@ const sd_bus_vtable kPlayerTable[] = {
     SD_BUS_PROPERTY("Rate", "d", getOne, 0, kConst),
     SD_BUS_WRITABLE_PROPERTY("Shuffle", "b", getStatus, setShuffle, 0, kChanges),
     SD_BUS_PROPERTY("Metadata", "a{sv}", getStatus, 0, kChanges),
-    SD_BUS_PROPERTY("Volume", "d", getOne, 0, kConst),
+    SD_BUS_WRITABLE_PROPERTY("Volume", "d", getStatus, setVolume, 0, kChanges),
     SD_BUS_PROPERTY("Position", "x", getStatus, 0, 0),
     SD_BUS_PROPERTY("MinimumRate", "d", getOne, 0, kConst),
     SD_BUS_PROPERTY("MaximumRate", "d", getOne, 0, kConst),
@@ -290,6 +304,7 @@ std::vector<const char*> changedProperties(const Status& before, const Status& n
     if (now.playback != before.playback) changed.push_back("PlaybackStatus");
     if (now.loop != before.loop) changed.push_back("LoopStatus");
     if (now.shuffle != before.shuffle) changed.push_back("Shuffle");
+    if (now.volume != before.volume) changed.push_back("Volume");
     if (now.slot != before.slot || now.path != before.path || now.title != before.title ||
         now.lengthMs != before.lengthMs)
         changed.push_back("Metadata");

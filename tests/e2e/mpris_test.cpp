@@ -86,6 +86,11 @@ TEST(EndToEndDesktopBus, PlayerctlDrivesAndReadsThePlayerThroughItsCommands) {
     // Paused just after the jump to 9 s, the clock stands a little past it.
     double position = std::stod(run({"playerctl", "-p", "quavelin", "position"}, bus));
     EXPECT_TRUE(position >= 9 && position < 14) << position;
+    // This sound output has no volume of its own: Volume reads 1 and can't be set.
+    harness::Child setVolume({"playerctl", "-p", "quavelin", "volume", "0.5"}, "/", busEnvironment(bus));
+    EXPECT_NE(setVolume.wait(Clock::now() + std::chrono::seconds(10)).status, 0);
+    EXPECT_NE(setVolume.errors().find("PropertyReadOnly"), std::string::npos) << setVolume.errors();
+    EXPECT_EQ(run({"playerctl", "-p", "quavelin", "volume"}, bus), "1.000000\n");
 
     // A second player takes a name of its own, and Quit ends it as exit would.
     std::unique_ptr<harness::Child> second = startPlayer(tree.root(), onBus);

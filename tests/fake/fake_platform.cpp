@@ -41,6 +41,7 @@ struct World {
     std::vector<DeviceCall> calls;
     std::map<std::string, std::uint32_t> lengths;
     std::string openFile;  // empty while none is open
+    double volume = -1;    // the output's own; none
 };
 
 World world;
@@ -61,8 +62,8 @@ std::string resolve(const std::string& path) {
     return world.tree.contains(at) ? at : "";
 }
 
-void record(const char* what, std::uint32_t fromMs = 0) {
-    world.calls.push_back({world.ms, what, world.openFile, fromMs});
+void record(const char* what, std::uint32_t fromMs = 0, double volume = 0) {
+    world.calls.push_back({world.ms, what, world.openFile, fromMs, volume});
 }
 
 }  // namespace
@@ -96,6 +97,7 @@ void addFile(const std::string& path) {
 
 const std::vector<DeviceCall>& deviceCalls() { return world.calls; }
 void setLengthMs(const std::string& name, std::uint32_t ms) { world.lengths[name] = ms; }
+void setOutputVolume(double volume) { world.volume = volume; }
 
 }  // namespace fake
 
@@ -215,7 +217,13 @@ std::uint32_t lengthMs() {
     return known == world.lengths.end() ? 180'000u : known->second;
 }
 
-constexpr SoundService kRecorder{open, play, pause, resume, close, lengthMs};
+double volume() { return world.volume; }
+void setVolume(double volume) {
+    record("volume", 0, volume);
+    world.volume = volume;
+}
+
+constexpr SoundService kRecorder{open, play, pause, resume, close, lengthMs, volume, setVolume};
 
 }  // namespace
 }  // namespace fake

@@ -42,12 +42,15 @@ void addFile(const std::string& path);  // parents are created as needed
 // ---- Device ----
 struct DeviceCall {
     std::int64_t atMs;     // virtual time of the call
-    std::string what;      // "open", "play", "pause", "resume", "close", "length"
+    std::string what;      // "open", "play", "pause", "resume", "close", "length", "volume"
     std::string name;      // open: element name; others: the open file's name (empty: none)
     std::uint32_t fromMs;  // play: start position
+    double volume = 0;     // volume: the one set
 };
 const std::vector<DeviceCall>& deviceCalls();
 // Length reported for an element name; files without one report 180 s.
 void setLengthMs(const std::string& name, std::uint32_t ms);
+// Gives the output a volume of its own (none after reset).
+void setOutputVolume(double volume);
 
 }  // namespace fake
