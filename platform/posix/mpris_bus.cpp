@@ -22,6 +22,7 @@
 
 #include "platform/desktop_bus.h"
 #include "platform/platform.h"
+#include "platform/posix/track_metadata.h"
 
 namespace platform::bus {
 namespace {
@@ -30,7 +31,6 @@ constexpr const char* kPath = "/org/mpris/MediaPlayer2";
 constexpr const char* kRoot = "org.mpris.MediaPlayer2";
 constexpr const char* kPlayer = "org.mpris.MediaPlayer2.Player";
 constexpr const char* kName = "org.mpris.MediaPlayer2.quavelin";
-constexpr std::string_view kTrackPath = "/org/quavelin/track/";
 // Commands beyond these, while the player asks a question, are refused rather than piled up.
 constexpr std::size_t kMostCalls = 8;
 constexpr std::uint32_t kNameTaken = 3;  // the bus's answer to a request for a name someone holds
@@ -38,7 +38,6 @@ constexpr std::uint32_t kNameTaken = 3;  // the bus's answer to a request for a 
 struct Shared {
     std::mutex mutex;
     Status status;
-    std::string url;
     unsigned seeks = 0;  // one more at every published seek
     std::deque<Call> calls;
     bool ending = false;
@@ -66,55 +65,6 @@ Status snapshot() {
     std::lock_guard lock(shared.mutex);
     return shared.status;
 }
-
-// sd-bus refuses a string that is not valid UTF-8, and with it the whole Metadata: a byte that
-// does not begin a whole, shortest, valid character (no surrogate, no non-character) becomes U+FFFD.
-std::string validUtf8(std::string_view bytes) {
-    std::string out;
-    for (std::size_t i = 0; i < bytes.size();) {
-        auto lead = static_cast<unsigned char>(bytes[i]);
-        std::size_t n = lead < 0x80                    ? 1
-                        : lead >= 0xC2 && lead <= 0xDF ? 2
-                        : lead >= 0xE0 && lead <= 0xEF ? 3
-                        : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                       : 0;
-        char32_t code = n == 1 ? lead : lead & (0x7F >> n);
-        bool ok = n > 0 && i + n <= bytes.size();
-        for (std::size_t k = 1; ok && k < n; ++k) {
-            auto next = static_cast<unsigned char>(bytes[i + k]);
-            ok = (next & 0xC0) == 0x80;
-            code = code << 6 | (next & 0x3F);
-        }
-        ok = ok && code != 0 && !(n == 3 && code < 0x800) &&
-             !(n == 4 && (code < 0x10000 || code > 0x10FFFF)) && !(code >= 0xD800 && code <= 0xDFFF) &&
-             !(code >= 0xFDD0 && code <= 0xFDEF) && (code & 0xFFFE) != 0xFFFE;
-        if (ok) {
-            out.append(bytes.substr(i, n));
-            i += n;
-        } else {
-            out += "\xEF\xBF\xBD";
-            ++i;
-        }
-    }
-    return out;
-}
-
-std::string fileUrl(const std::string& path) {
-    std::string url = "file://";
-    for (char c : path) {
-        auto byte = static_cast<unsigned char>(c);
-        if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
-            std::string_view("-._~/").find(c) != std::string_view::npos) {
-            url += c;
-        } else {
-            constexpr std::string_view kHex = "0123456789ABCDEF";
-            url += {'%', kHex[byte >> 4], kHex[byte & 15]};
-        }
-    }
-    return url;
-}
-
-std::string trackId(int slot) { return std::string(kTrackPath) + std::to_string(slot); }
 
 std::int64_t positionUs(const Status& status) {
     std::int64_t played = status.playedMs;
@@ -214,25 +164,17 @@ int setVolume(sd_bus*, const char*, const char*, const char*, sd_bus_message* va
 
 // ---- State out ----
 
-int getStatus(sd_bus*, const char*, const char*, const char* property, sd_bus_message* reply, void*,
+// Reads of the properties; userdata is the track's metadata, which only this thread touches.
+int getStatus(sd_bus*, const char*, const char*, const char* property, sd_bus_message* reply, void* userdata,
               sd_bus_error*) {
-    Status status;
-    std::string url;
-    {
-        std::lock_guard lock(shared.mutex);
-        status = shared.status;
-        url = shared.url;
-    }
+    Status status = snapshot();
     std::string_view name(property);
     if (name == "PlaybackStatus") return sd_bus_message_append(reply, "s", playbackName(status.playback));
     if (name == "LoopStatus") return sd_bus_message_append(reply, "s", loopName(status.loop));
     if (name == "Shuffle") return sd_bus_message_append(reply, "b", static_cast<int>(status.shuffle));
     if (name == "Position") return sd_bus_message_append(reply, "x", positionUs(status));
     if (name == "Volume") return sd_bus_message_append(reply, "d", status.volume < 0 ? 1.0 : status.volume);
-    std::string id = trackId(status.slot), title = validUtf8(status.title);
-    return sd_bus_message_append(reply, "a{sv}", 4, "mpris:trackid", "o", id.c_str(), "mpris:length", "x",
-                                 status.lengthMs * 1000, "xesam:title", "s", title.c_str(), "xesam:url", "s",
-                                 url.c_str());
+    return static_cast<TrackMetadata*>(userdata)->append(reply, status);
 }
 
 template <bool value>
@@ -357,8 +299,9 @@ int waitMs(sd_bus* bus) {
 void serve() {
     sd_bus* bus = nullptr;
     if (sd_bus_open_user(&bus) < 0) return;
+    TrackMetadata metadata;
     if (sd_bus_add_object_vtable(bus, nullptr, kPath, kRoot, kRootTable, nullptr) >= 0 &&
-        sd_bus_add_object_vtable(bus, nullptr, kPath, kPlayer, kPlayerTable, nullptr) >= 0 &&
+        sd_bus_add_object_vtable(bus, nullptr, kPath, kPlayer, kPlayerTable, &metadata) >= 0 &&
         sd_bus_request_name_async(bus, nullptr, kName, 0, onNameReply, nullptr) >= 0) {
         Status announced = snapshot();
         unsigned announcedSeeks = 0;
@@ -418,7 +361,6 @@ void publish(const Status& status) {
     {
         std::lock_guard lock(shared.mutex);
         news = news || !changedProperties(shared.status, status).empty();
-        if (status.path != shared.status.path || shared.url.empty()) shared.url = fileUrl(status.path);
         shared.status = status;
         if (status.seeked) ++shared.seeks;
     }
