@@ -1,6 +1,7 @@
 // The player on the desktop's bus, where media keys, headset buttons, the sound menu and
-// playerctl find it (MPRIS on Linux). CMake links one implementation: sd-bus where libsystemd is
-// found, and none elsewhere (Windows, and the tests' fake), where every call below does nothing.
+// playerctl find it (MPRIS on Linux). CMake links one implementation: sd-bus on POSIX, unless the
+// build leaves the bus out, and none on Windows, where every call below does nothing; the tests
+// link a fake of their own.
 //
 // The bus is served beside the player's one thread and never makes it wait: every call is answered
 // at once from the last published status, and a command is queued for the playback loop, which

@@ -244,7 +244,7 @@ TEST_F(EndToEndDesktopBus, ATagOfFiftyMegabytesCostsNoMemory) {
     const std::string root = "file://" + tree.root().string();
     long small = peakKb("loop\n", "Title", root + "/one/a.mp3");
     long huge = peakKb("loop\ncd ../two\n", "Small", root + "/two/a.mp3");
-    EXPECT_LT(huge, small + 16 * 1024) << small;
+    EXPECT_LT(huge, small + 16L * 1024) << small;
 }
 
 }  // namespace
