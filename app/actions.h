@@ -22,6 +22,8 @@ Flow resumeAction(PlayerState& state, std::string_view word);
 Flow nextAction(PlayerState& state, std::string_view word);
 Flow beforeAction(PlayerState& state, std::string_view word);
 Flow pickAction(PlayerState& state, std::string_view word);
+// The track in slot, as its number typed plays it (0 to 50; past the list as the number does).
+Flow pickSlot(PlayerState& state, int slot);
 Flow loopAction(PlayerState& state, std::string_view word);
 Flow shuffleAction(PlayerState& state, std::string_view word);
 Flow alloopAction(PlayerState& state, std::string_view word);

@@ -1,8 +1,6 @@
 #include "app/command_table.h"
 
 #include <array>
-#include <utility>
-#include <vector>
 
 namespace {
 
@@ -80,13 +78,6 @@ Action actionFor(std::string_view word) {
     for (const Command& command : kCommands)
         if (command.match != Match::WholeWord && matches(command, word)) return command.action;
     return nullptr;
-}
-
-std::vector<std::pair<std::string_view, Action>> commandWords() {
-    std::vector<std::pair<std::string_view, Action>> words;
-    for (const Command& command : kCommands)
-        if (command.action != nullptr) words.emplace_back(command.word, command.action);
-    return words;
 }
 
 std::optional<std::string_view> helpTextFor(std::string_view word) {

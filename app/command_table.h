@@ -3,17 +3,12 @@
 
 #include <optional>
 #include <string_view>
-#include <utility>
-#include <vector>
 
 #include "app/actions.h"
 
 // The action for a typed word; null when the word is no command (it is then ignored in silence).
 // A whole command word wins over the commands that take any word beginning with their letter.
 Action actionFor(std::string_view word);
-
-// Every row that has an action: its word and that action, in the table's order.
-std::vector<std::pair<std::string_view, Action>> commandWords();
 
 // The help text the help screen shows for word; empty when it has no row.
 std::optional<std::string_view> helpTextFor(std::string_view word);

@@ -37,7 +37,7 @@ std::optional<std::int64_t> trackEndsAtMs(const TrackClock& clock) {
 
 enum class TrackEnd { Playing, Over, Left, Quit };
 
-// Carries out one command, a call from the desktop's bus that waits or else a typed word, and shows
+// Carries out one command, a call from the desktop's bus or a typed word, in turn, and shows
 // the bus the state it leaves; the end of input is the word "exit". The checks keep their pace
 // whatever is typed between them; only a command that took longer than the rest of an interval
 // (one that asked a question, or the read that waits for the user after a stop) gets a whole
@@ -46,7 +46,7 @@ TrackEnd readAndApply(PlayerState& state, std::int64_t& nextCheck, FollowingTrac
     state.readAtOnce = false;
     const std::int64_t startMs = state.clock.startMs;
     Flow flow = Flow::Continue;
-    if (platform::bus::Call call; platform::bus::takeCall(call)) {
+    if (platform::bus::Call call; callInTurn(state, call)) {
         flow = applyRemoteCall(state, call);
     } else {
         std::optional<std::string> word = readWord();

@@ -47,9 +47,10 @@ struct PlayerState {
     Modes modes;
     TrackClock clock;
     Request request = Request::None;
-    int pickedSlot = 0;       // with Request::Pick: the number typed
-    bool readAtOnce = false;  // after stop: the next check reads a command, waiting for the user
-    bool stopped = false;     // after stop, until a seek, a jump or the next track sounds again
+    int pickedSlot = 0;         // with Request::Pick: the number typed
+    bool readAtOnce = false;    // after stop: the next check reads a command, waiting for the user
+    bool stopped = false;       // after stop, until a seek, a jump or the next track sounds again
+    bool callWentLast = false;  // the last command came from the desktop's bus, not the keyboard
 
     std::string_view playingName() const { return nameIn(tracks[static_cast<std::size_t>(playingSlot)]); }
 };

@@ -57,8 +57,12 @@ Flow pickAction(PlayerState& state, std::string_view word) {
         number = std::min(number * 10 + (c - '0'), kHeld);
     }
     if (number > kMaxTracks) return Flow::Continue;  // nothing at all, not even a prompt
+    return pickSlot(state, number);
+}
+
+Flow pickSlot(PlayerState& state, int slot) {
     state.request = Request::Pick;
-    state.pickedSlot = number;
+    state.pickedSlot = slot;
     return Flow::Continue;
 }
 

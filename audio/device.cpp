@@ -50,3 +50,5 @@ std::optional<std::int64_t> msUntilTrackEnd() {
 }
 
 void finishSound() { service().finish(); }
+double outputVolume() { return service().volume(); }
+void setOutputVolume(double volume) { service().setVolume(volume); }

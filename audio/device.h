@@ -26,3 +26,6 @@ bool advanceToQueuedTrack();
 std::optional<std::int64_t> msUntilTrackEnd();
 // The run ends: what sounds fades out before the process does.
 void finishSound();
+// The output's own volume, 0 to 1; negative when it has none (then setting it does nothing).
+double outputVolume();
+void setOutputVolume(double volume);

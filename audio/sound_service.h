@@ -35,6 +35,10 @@ struct SoundService {
     // The process is about to end: what sounds fades out, and the call returns once that has been
     // heard (or a short while has passed).
     void (*finish)();
+    // The output's own volume, 0 to 1, which the desktop's bus shows and sets (not the system's);
+    // negative when the output has none, and then setVolume does nothing.
+    double (*volume)();
+    void (*setVolume)(double volume);
 };
 
 // The sound module's entry point, which hands over its table (see module_loader.cpp).

@@ -67,9 +67,8 @@ void pauseAndNext(int tries, const Send& send, Monitor& monitor, const std::stri
     }
 }
 
-// The method's own delay: 100 ms of tone 2 written to pacat (5 ms latency), from the write to its
-// onset at the monitor, and from its planned end to the monitor's silence.
-void calibrate(const Setup& setup, Monitor& monitor, Tries& onsets, Tries& ends) {
+// The method's own delay: 100 ms of tone 2 written to pacat (5 ms latency), from the write to its onset.
+void calibrate(const Setup& setup, Monitor& monitor, Tries& onsets) {
     Child pacat({"pacat", "--raw", "--format=s16le", "--rate=44100", "--channels=1", "--latency-msec=5", "-d",
                  "quavelin"},
                 ".");
@@ -80,10 +79,7 @@ void calibrate(const Setup& setup, Monitor& monitor, Tries& onsets, Tries& ends)
         pauseBefore(k, setup.tries);
         Clock::time_point written = Clock::now();
         pacat.write(click);
-        auto onset = monitor.waitFor(toneOf(2), written, written + seconds(2));
-        onsets.add(written, onset);
-        Clock::time_point planned = onset.value_or(written) + milliseconds(100);
-        ends.add(planned, monitor.waitFor(kSilence, planned - milliseconds(90), planned + seconds(2)));
+        onsets.add(written, monitor.waitFor(toneOf(2), written, written + seconds(2)));
     }
 }
 
@@ -127,8 +123,8 @@ void latencyRows(const Setup& setup, Table& table) {
     const std::string media = setup.media + "/latency";
     const int tries = setup.tries;  // a plays tone 0, b tone 3, two minutes each
     Monitor monitor;
-    Tries onset, end, answer, ours[3], theirs[3], remote[3], runs, forward, back, jump, bigForward, bigBack;
-    calibrate(setup, monitor, onset, end);
+    Tries onset, answer, ours[3], theirs[3], remote[3], runs, forward, back, jump, bigForward, bigBack;
+    calibrate(setup, monitor, onset);
     {
         Child player({QUAVELIN_BINARY}, media);
         start(player, monitor, "tones", "a");
@@ -167,7 +163,6 @@ void latencyRows(const Setup& setup, Table& table) {
     jumpTries(setup, player, monitor, jump);
     seekTries(tries, player, monitor, bigForward, bigBack);
     addTimes(table, "method: pacat (5 ms) write -> onset at the monitor, ms", onset, 0);
-    addTimes(table, "method: end of a 100 ms tone -> silence heard, ms", end, 0);
     addTimes(table, "time typed -> first byte of its answer, ms", answer, 10, 20);
     const std::array<std::array<std::string, 4>, 3> effects{
         {{"pause", "pause", "monitor silent", "mpg123 -R PAUSE "},

@@ -18,7 +18,6 @@ namespace bench {
 
 // An octave apart, so that a window's zero crossings tell them apart: tone k is 400 * 2^k Hz.
 inline constexpr int kTones = 5;
-inline constexpr int kToneHz[kTones] = {400, 800, 1600, 3200, 6400};
 
 // What a window holds: a tone (0 to kTones - 1), silence, or neither (a window across a change).
 using Heard = int;
@@ -39,7 +38,7 @@ inline Heard classOf(const std::int16_t (&samples)[256]) {
     // A tone of f Hz crosses zero 2 f times a second; the bounds lie (geometrically) between tones.
     double hz = crossings * 44100 / (2.0 * 256);
     for (int t = 0; t + 1 < kTones; ++t)
-        if (hz < std::sqrt(static_cast<double>(kToneHz[t]) * kToneHz[t + 1])) return toneOf(t);
+        if (hz < 400 * std::sqrt(2.0) * (1 << t)) return toneOf(t);
     return toneOf(kTones - 1);
 }
 

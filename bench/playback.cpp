@@ -1,5 +1,5 @@
 // The player at work between commands: a track played to its end beside mpg123, start-up, a large
-// directory listed, and the work between two tracks.
+// directory listed, the work between two tracks, and a track's tags on the desktop's bus.
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -68,17 +68,22 @@ void list(const Setup& setup, const std::string& dir, Tries& startup, Tries& lis
 }
 
 // While silent a plays, 1 typed to b's prompt (close, open, play, length between); back to a untimed.
-Tries change(const Setup& setup, const std::string& dir) {
-    Child player({QUAVELIN_BINARY, dir}, setup.media, {"SDL_AUDIODRIVER=dummy"});
+// With a follower (playerctl --follow of the titles), from b's prompt to b's title there instead.
+Tries change(const Setup& setup, const std::vector<std::string>& argv, Child* follower = nullptr,
+             double* peakMb = nullptr) {
+    Child player(argv, setup.media, {"SDL_AUDIODRIVER=dummy"});
     player.expect(e2e::prompt("a"));
     Tries tries;
     for (int k = 0; k < 40; ++k) {
         std::this_thread::sleep_for(milliseconds(100));
-        std::size_t from = player.output().size();
+        std::size_t from = player.output().size(), seen = follower ? follower->output().size() : 0;
         Clock::time_point typed = player.type(k % 2 == 0 ? "1\n" : "0\n");
         Clock::time_point shown = player.expect(e2e::prompt(k % 2 == 0 ? "b" : "a"), from);
-        if (k % 2 == 0) tries.add(typed, shown);
+        if (k % 2 == 0)
+            tries.add(follower ? shown : typed,
+                      follower ? follower->waitFor("Tagged b\n", shown + seconds(5), seen) : shown);
     }
+    if (peakMb != nullptr) *peakMb = std::get<1>(player.finish());
     return tries;
 }
 
@@ -138,10 +143,16 @@ void playbackRows(const Setup& setup, Table& table) {
     table.push_back({"peak RSS MB, 100000 entries", fixed(median(hugeMb), 1),
                      "100 entries " + fixed(median(smallMb), 1), fixed(median(hugeMb) / median(smallMb), 2),
                      "no growth", verdict(median(hugeMb) <= median(smallMb) * 1.02)});
+    double onBus = 0, offBus = 0;  // peak memory: tagged tracks on the bus (the one player), untagged off
     addTimes(table, "track number typed -> its prompt (close + open + play), small MP3, ms",
-             change(setup, "change"), 20, 20);
+             change(setup, {QUAVELIN_BINARY, "--no-mpris", "change"}, nullptr, &offBus), 20, 20);
     addTimes(table, "track number typed -> its prompt (close + open + play), 10 MB MP3, ms",
-             change(setup, "bigchange"), 20, 20);
+             change(setup, {QUAVELIN_BINARY, "bigchange"}), 20, 20);
+    Child follower({"playerctl", "--follow", "metadata", "--format", "{{xesam:title}}"}, ".");
+    addTimes(table, "track start -> its tags on the bus (playerctl --follow), ms",
+             change(setup, {QUAVELIN_BINARY, "tags"}, &follower, &onBus), 20);
+    table.push_back({"peak RSS MB, tagged tracks with covers, on the bus", fixed(onBus, 1),
+                     "untagged, --no-mpris " + fixed(offBus, 1), fixed(onBus / offBus, 2), "", ""});
 }
 
 }  // namespace bench

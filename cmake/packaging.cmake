@@ -1,6 +1,6 @@
 # Installing and packaging on POSIX systems.
 #
-#   cmake --install <build> [--prefix /usr/local]   the binary in bin/, its sound modules in
+#   cmake --install <build> [--prefix /usr/local]   the binary in bin/, its modules in
 #                                                   <libdir>/quavelin/, the manual in share/man/man1/,
 #                                                   the README, copyright and changelog in
 #                                                   share/doc/quavelin/
@@ -10,8 +10,8 @@
 # of it together.
 #
 # The binary's own install rule stands next to its target in the top-level CMakeLists.txt, the
-# sound modules' (the sound service, and SDL's output beside it) next to their targets in
-# audio/posix (the binary finds them relative to itself).
+# modules' next to their targets: the sound service, and SDL's output beside it, in audio/posix,
+# the tag reader in platform/posix (the binary finds them relative to itself).
 include(GNUInstallDirs)
 
 # The manual page goes in compressed, as Debian installs manual pages (gzip -n: no time stamp, so
@@ -77,18 +77,23 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The dependencies are the shared libraries the binary and the sound modules actually link (libpulse,
-# SDL2, libmpg123 and libsoxr come in through the modules), as dpkg-shlibdeps finds
-# them (it comes with dpkg-dev; scripts/packages.txt, group package). It is run here, on the built
+# The dependencies are the shared libraries the binary and its modules actually link (libpulse,
+# SDL2, libmpg123 and libsoxr come in through the sound modules, TagLib through the tag reader),
+# as dpkg-shlibdeps finds them (it comes with dpkg-dev; scripts/packages.txt, group package). It
+# is run here, on the built
 # files, rather than through CPack's own option: with that option CPack takes the modules, which
 # lie under <libdir>/quavelin/ and are opened by their path, for libraries of the system's search
 # path and makes the package call ldconfig when it is installed and removed, which does nothing.
 file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/shlibdeps/debian/control "")
+set(QUAVELIN_PACKAGED_MODULES $<TARGET_FILE:quavelin_sound> $<TARGET_FILE:quavelin_sound_sdl>)
+if(TARGET quavelin_tags)
+  list(APPEND QUAVELIN_PACKAGED_MODULES $<TARGET_FILE:quavelin_tags>)
+endif()
+list(JOIN QUAVELIN_PACKAGED_MODULES " " QUAVELIN_PACKAGED_MODULES)
 file(GENERATE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/package-dependencies.cmake CONTENT
 "if(CPACK_GENERATOR STREQUAL \"DEB\")
   execute_process(
-    COMMAND dpkg-shlibdeps -O $<TARGET_FILE:quavelin> $<TARGET_FILE:quavelin_sound>
-            $<TARGET_FILE:quavelin_sound_sdl>
+    COMMAND dpkg-shlibdeps -O $<TARGET_FILE:quavelin> ${QUAVELIN_PACKAGED_MODULES}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/shlibdeps
     RESULT_VARIABLE status OUTPUT_VARIABLE found ERROR_VARIABLE complaint)
   if(NOT status EQUAL 0 OR NOT found MATCHES \"^shlibs:Depends=([^\\n]+)\")

@@ -76,6 +76,14 @@ std::size_t takeUntil(char* buf, std::size_t size, Stop stop) {
     return length;
 }
 
+// Takes in what standard input has ready, which a wait has found there.
+void takeInReady() {
+    makeRoom();
+    std::size_t got = detail::stdinRead(buffer.data() + tail, buffer.size() - tail);
+    if (got == 0) ended = true;
+    tail += got;
+}
+
 }  // namespace
 
 void detail::resetInput() {
@@ -119,16 +127,16 @@ bool waitForInput(int timeoutMs) {
         // A command from the desktop's bus wakes the wait too; standard input is then left unread.
         if (wholeWordBuffered() || ended || bus::callWaiting()) return true;
         std::int64_t left = deadline - clockMs();
-        if (!detail::stdinWait(left > 0 ? static_cast<int>(left) : 0)) return false;
-        if (bus::callWaiting()) return true;
-        // Take what is ready without waiting.
-        makeRoom();
-        std::size_t got = detail::stdinRead(buffer.data() + tail, buffer.size() - tail);
-        if (got == 0) ended = true;
-        tail += got;
+        if (!detail::stdinWait(left > 0 ? static_cast<int>(left) : 0)) return bus::callWaiting();
         // Blank lines are no command, and half a word waits in the buffer for its end while the
         // player goes on: wait on for what is left of the time.
+        takeInReady();
     }
+}
+
+bool typedWordWaiting() {
+    while (!wholeWordBuffered() && !ended && detail::stdinWait(0)) takeInReady();
+    return wholeWordBuffered() || ended;
 }
 
 }  // namespace platform

@@ -1,4 +1,4 @@
-// Builds without a desktop bus (Windows, POSIX without libsystemd, the tests' fake): the player is
+// Builds without a desktop bus (Windows, and POSIX built with QUAVELIN_MPRIS=OFF): the player is
 // driven from its own input alone.
 #include "platform/desktop_bus.h"
 

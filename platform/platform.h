@@ -47,6 +47,11 @@ int readChar();
 // whatever the player printed is seen while it waits.
 bool waitForInput(int timeoutMs);
 
+// Whether a whole typed word (or the end of input) can be read at once, taking in what standard
+// input has ready without waiting for more. While calls from the desktop's bus wait, this tells
+// whether the keyboard waits too.
+bool typedWordWaiting();
+
 // ---- Output ---------------------------------------------------------------------------------
 // The player's own messages, written in the source as UTF-8; converted to the console's
 // character set (POSIX: code page 932 in Shift_JIS locales; Windows: UTF-16 to a console, code

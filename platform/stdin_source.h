@@ -10,7 +10,7 @@ namespace platform::detail {
 std::size_t stdinRead(char* buf, std::size_t size);
 
 // Waits up to timeoutMs (0: not at all) for stdinRead to be able to return at once; true when
-// bytes or the end of input are ready.
+// bytes or the end of input are ready. A call from the desktop's bus ends the wait early, false.
 bool stdinWait(int timeoutMs);
 
 // Forgets everything buffered (the test fake starts each scenario afresh).

@@ -84,8 +84,12 @@ int advance() { return 0; }
 std::int64_t msUntilEnd() { return -1; }
 void finish() {}
 
-constexpr SoundService kMci{open,  play,     pause,   resume,     close, lengthMs,
-                            queue, withdraw, advance, msUntilEnd, finish};
+// No volume offered: only the desktop's bus sets one, and Windows has none.
+double volume() { return -1; }
+void setVolume(double) {}
+
+constexpr SoundService kMci{open,     play,    pause,      resume, close,  lengthMs, queue,
+                            withdraw, advance, msUntilEnd, finish, volume, setVolume};
 
 }  // namespace
 

@@ -12,6 +12,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <deque>
 #include <future>
 #include <mutex>
@@ -21,6 +22,7 @@
 
 #include "platform/desktop_bus.h"
 #include "platform/platform.h"
+#include "platform/posix/track_metadata.h"
 
 namespace platform::bus {
 namespace {
@@ -29,7 +31,6 @@ constexpr const char* kPath = "/org/mpris/MediaPlayer2";
 constexpr const char* kRoot = "org.mpris.MediaPlayer2";
 constexpr const char* kPlayer = "org.mpris.MediaPlayer2.Player";
 constexpr const char* kName = "org.mpris.MediaPlayer2.quavelin";
-constexpr std::string_view kTrackPath = "/org/quavelin/track/";
 // Commands beyond these, while the player asks a question, are refused rather than piled up.
 constexpr std::size_t kMostCalls = 8;
 constexpr std::uint32_t kNameTaken = 3;  // the bus's answer to a request for a name someone holds
@@ -37,7 +38,6 @@ constexpr std::uint32_t kNameTaken = 3;  // the bus's answer to a request for a 
 struct Shared {
     std::mutex mutex;
     Status status;
-    std::string url;
     unsigned seeks = 0;  // one more at every published seek
     std::deque<Call> calls;
     bool ending = false;
@@ -65,56 +65,6 @@ Status snapshot() {
     std::lock_guard lock(shared.mutex);
     return shared.status;
 }
-
-// sd-bus refuses a string that is not valid UTF-8, and with it the whole Metadata: a byte that
-// does not begin a whole, shortest, valid character (no surrogate, no non-character) becomes U+FFFD.
-std::string validUtf8(std::string_view bytes) {
-    std::string out;
-    for (std::size_t i = 0; i < bytes.size();) {
-        auto lead = static_cast<unsigned char>(bytes[i]);
-        std::size_t n = lead < 0x80                    ? 1
-                        : lead >= 0xC2 && lead <= 0xDF ? 2
-                        : lead >= 0xE0 && lead <= 0xEF ? 3
-                        : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                       : 0;
-        char32_t code = n == 1 ? lead : lead & (0x7F >> n);
-        bool ok = n > 0 && i + n <= bytes.size();
-        for (std::size_t k = 1; ok && k < n; ++k) {
-            auto next = static_cast<unsigned char>(bytes[i + k]);
-            ok = (next & 0xC0) == 0x80;
-            code = code << 6 | (next & 0x3F);
-        }
-        ok = ok && code != 0 && !(n == 3 && code < 0x800) &&
-             !(n == 4 && (code < 0x10000 || code > 0x10FFFF)) && !(code >= 0xD800 && code <= 0xDFFF) &&
-             !(code >= 0xFDD0 && code <= 0xFDEF) && (code & 0xFFFE) != 0xFFFE;
-        if (ok) {
-            out.append(bytes.substr(i, n));
-            i += n;
-        } else {
-            out += "\xEF\xBF\xBD";
-            ++i;
-        }
-    }
-    return out;
-}
-
-std::string fileUrl(const std::string& directory, const std::string& name) {
-    std::string path = directory.ends_with('/') ? directory + name : directory + "/" + name;
-    std::string url = "file://";
-    for (char c : path) {
-        auto byte = static_cast<unsigned char>(c);
-        if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
-            std::string_view("-._~/").find(c) != std::string_view::npos) {
-            url += c;
-        } else {
-            constexpr std::string_view kHex = "0123456789ABCDEF";
-            url += {'%', kHex[byte >> 4], kHex[byte & 15]};
-        }
-    }
-    return url;
-}
-
-std::string trackId(int slot) { return std::string(kTrackPath) + std::to_string(slot); }
 
 std::int64_t positionUs(const Status& status) {
     std::int64_t played = status.playedMs;
@@ -156,16 +106,23 @@ int onSeek(sd_bus_message* message, void*, sd_bus_error* error) {
     return reply(message, Call{.kind = Call::Kind::Seek, .us = offset}, error);
 }
 
+// The slot a track id names, only when it is exactly as published (".../track/7", not ".../07");
+// -1 for any other.
+int slotOf(std::string_view id) {
+    std::string_view digits = id.substr(std::min(id.size(), kTrackPath.size()));
+    if (!id.starts_with(kTrackPath) || digits.empty() || digits.size() > 2 ||
+        digits.find_first_not_of("0123456789") != std::string_view::npos)
+        return -1;
+    int slot = std::stoi(std::string(digits));
+    return trackId(slot) == id ? slot : -1;
+}
+
 int onSetPosition(sd_bus_message* message, void*, sd_bus_error* error) {
     const char* track = nullptr;
     std::int64_t position = 0;
     if (int r = sd_bus_message_read(message, "ox", &track, &position); r < 0) return r;
-    std::string_view id(track);
-    int slot = -1;
-    if (id.starts_with(kTrackPath) && id.size() > kTrackPath.size() && id.size() <= kTrackPath.size() + 2 &&
-        id.find_first_not_of("0123456789", kTrackPath.size()) == std::string_view::npos)
-        slot = std::stoi(std::string(id.substr(kTrackPath.size())));
-    return reply(message, Call{.kind = Call::Kind::SetPosition, .us = position, .slot = slot}, error);
+    return reply(message, Call{.kind = Call::Kind::SetPosition, .us = position, .slot = slotOf(track)},
+                 error);
 }
 
 int onOpenUri(sd_bus_message*, void*, sd_bus_error* error) {
@@ -193,26 +150,31 @@ int setShuffle(sd_bus*, const char*, const char*, const char*, sd_bus_message* v
     return queue(Call{.kind = Call::Kind::SetShuffle, .on = on != 0}, error);
 }
 
+// Writable only while the output has a volume of its own; a value below 0 is 0, above 1 is 1.
+int setVolume(sd_bus*, const char*, const char*, const char*, sd_bus_message* value, void*,
+              sd_bus_error* error) {
+    double volume = 0;
+    if (int r = sd_bus_message_read(value, "d", &volume); r < 0) return r;
+    if (snapshot().volume < 0)
+        return sd_bus_error_set(error, SD_BUS_ERROR_PROPERTY_READ_ONLY,
+                                "the sound output has no volume of its own");
+    if (std::isnan(volume)) return sd_bus_error_set(error, SD_BUS_ERROR_INVALID_ARGS, "Volume is a number");
+    return queue(Call{.kind = Call::Kind::SetVolume, .volume = std::clamp(volume, 0.0, 1.0)}, error);
+}
+
 // ---- State out ----
 
-int getStatus(sd_bus*, const char*, const char*, const char* property, sd_bus_message* reply, void*,
+// Reads of the properties; userdata is the track's metadata, which only this thread touches.
+int getStatus(sd_bus*, const char*, const char*, const char* property, sd_bus_message* reply, void* userdata,
               sd_bus_error*) {
-    Status status;
-    std::string url;
-    {
-        std::lock_guard lock(shared.mutex);
-        status = shared.status;
-        url = shared.url;
-    }
+    Status status = snapshot();
     std::string_view name(property);
     if (name == "PlaybackStatus") return sd_bus_message_append(reply, "s", playbackName(status.playback));
     if (name == "LoopStatus") return sd_bus_message_append(reply, "s", loopName(status.loop));
     if (name == "Shuffle") return sd_bus_message_append(reply, "b", static_cast<int>(status.shuffle));
     if (name == "Position") return sd_bus_message_append(reply, "x", positionUs(status));
-    std::string id = trackId(status.slot), title = validUtf8(status.title);
-    return sd_bus_message_append(reply, "a{sv}", 4, "mpris:trackid", "o", id.c_str(), "mpris:length", "x",
-                                 status.lengthMs * 1000, "xesam:title", "s", title.c_str(), "xesam:url", "s",
-                                 url.c_str());
+    if (name == "Volume") return sd_bus_message_append(reply, "d", status.volume < 0 ? 1.0 : status.volume);
+    return static_cast<TrackMetadata*>(userdata)->append(reply, status);
 }
 
 template <bool value>
@@ -265,7 +227,7 @@ const sd_bus_vtable kPlayerTable[] = {
     SD_BUS_PROPERTY("Rate", "d", getOne, 0, kConst),
     SD_BUS_WRITABLE_PROPERTY("Shuffle", "b", getStatus, setShuffle, 0, kChanges),
     SD_BUS_PROPERTY("Metadata", "a{sv}", getStatus, 0, kChanges),
-    SD_BUS_PROPERTY("Volume", "d", getOne, 0, kConst),
+    SD_BUS_WRITABLE_PROPERTY("Volume", "d", getStatus, setVolume, 0, kChanges),
     SD_BUS_PROPERTY("Position", "x", getStatus, 0, 0),
     SD_BUS_PROPERTY("MinimumRate", "d", getOne, 0, kConst),
     SD_BUS_PROPERTY("MaximumRate", "d", getOne, 0, kConst),
@@ -278,6 +240,19 @@ const sd_bus_vtable kPlayerTable[] = {
     SD_BUS_VTABLE_END,
 };
 
+// The properties that differ between two statuses (the position is no property that announces).
+std::vector<const char*> changedProperties(const Status& before, const Status& now) {
+    std::vector<const char*> changed;
+    if (now.playback != before.playback) changed.push_back("PlaybackStatus");
+    if (now.loop != before.loop) changed.push_back("LoopStatus");
+    if (now.shuffle != before.shuffle) changed.push_back("Shuffle");
+    if (now.volume != before.volume) changed.push_back("Volume");
+    if (now.slot != before.slot || now.path != before.path || now.title != before.title ||
+        now.lengthMs != before.lengthMs)
+        changed.push_back("Metadata");
+    return changed;
+}
+
 // Announces what changed since the last announcement: the properties, and a jump of the position.
 void announce(sd_bus* bus, Status& announced, unsigned& announcedSeeks) {
     Status now;
@@ -287,12 +262,7 @@ void announce(sd_bus* bus, Status& announced, unsigned& announcedSeeks) {
         now = shared.status;
         seeks = shared.seeks;
     }
-    std::vector<const char*> changed;
-    if (now.playback != announced.playback) changed.push_back("PlaybackStatus");
-    if (now.loop != announced.loop) changed.push_back("LoopStatus");
-    if (now.shuffle != announced.shuffle) changed.push_back("Shuffle");
-    if (now.slot != announced.slot || now.name != announced.name || now.lengthMs != announced.lengthMs)
-        changed.push_back("Metadata");
+    std::vector<const char*> changed = changedProperties(announced, now);
     if (!changed.empty()) {
         changed.push_back(nullptr);
         sd_bus_emit_properties_changed_strv(bus, kPath, kPlayer, const_cast<char**>(changed.data()));
@@ -329,8 +299,9 @@ int waitMs(sd_bus* bus) {
 void serve() {
     sd_bus* bus = nullptr;
     if (sd_bus_open_user(&bus) < 0) return;
+    TrackMetadata metadata;
     if (sd_bus_add_object_vtable(bus, nullptr, kPath, kRoot, kRootTable, nullptr) >= 0 &&
-        sd_bus_add_object_vtable(bus, nullptr, kPath, kPlayer, kPlayerTable, nullptr) >= 0 &&
+        sd_bus_add_object_vtable(bus, nullptr, kPath, kPlayer, kPlayerTable, &metadata) >= 0 &&
         sd_bus_request_name_async(bus, nullptr, kName, 0, onNameReply, nullptr) >= 0) {
         Status announced = snapshot();
         unsigned announcedSeeks = 0;
@@ -386,14 +357,15 @@ void close() {
 }
 
 void publish(const Status& status) {
+    bool news = status.seeked;
     {
         std::lock_guard lock(shared.mutex);
-        if (status.slot != shared.status.slot || status.name != shared.status.name || shared.url.empty())
-            shared.url = fileUrl(platform::currentDirectory(), status.name);
+        news = news || !changedProperties(shared.status, status).empty();
         shared.status = status;
         if (status.seeked) ++shared.seeks;
     }
-    poke(nudge[1]);
+    // The bus thread wakes only for something to announce.
+    if (news) poke(nudge[1]);
 }
 
 bool callWaiting() {

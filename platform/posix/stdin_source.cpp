@@ -39,13 +39,12 @@ std::size_t stdinRead(char* buf, std::size_t size) {
 
 bool stdinWait(int timeoutMs) {
     // Beside standard input, the desktop bus's descriptor (ignored when -1), readable while a
-    // command of its own waits: waitForInput then returns without reading.
+    // command of its own waits: unless standard input is ready too, the wait ends with nothing to read.
     std::array<pollfd, 2> fds{pollfd{STDIN_FILENO, POLLIN, 0}, pollfd{bus::wakeDescriptor(), POLLIN, 0}};
     pollfd& input = fds[0];
     for (;;) {
         // An interrupted wait starts again with the whole time: a stray signal only delays a check.
         int result = ::poll(fds.data(), fds.size(), timeoutMs);
-        if (result > 0 && fds[1].revents != 0) return true;
         if (result > 0) break;
         if (result == 0) return false;
         if (errno != EINTR) return true;  // let the read find out, and end input if it fails

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <deque>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <optional>
 
@@ -23,9 +24,16 @@ struct Piece {
     std::string text;
 };
 
+struct BusCall {
+    std::int64_t atMs;
+    platform::bus::Call call;
+};
+
 struct World {
     std::int64_t ms = 0;
     std::deque<Piece> input;
+    std::deque<BusCall> busCalls;
+    std::vector<platform::bus::Status> shown;
     std::string out;
     std::vector<int> randoms;
     std::size_t nextRandom = 0;
@@ -40,6 +48,7 @@ struct World {
     std::optional<std::int64_t> soundLagMs;
     std::optional<std::int64_t> soundEndsAtMs;
     std::int64_t soundLeftMs = 0;  // what was left of it at the pause
+    double volume = -1;            // the output's own; none
 };
 
 World world;
@@ -60,8 +69,8 @@ std::string resolve(const std::string& path) {
     return world.tree.contains(at) ? at : "";
 }
 
-void record(const char* what, std::uint32_t fromMs = 0) {
-    world.calls.push_back({world.ms, what, world.openFile, fromMs});
+void record(const char* what, std::uint32_t fromMs = 0, double volume = 0) {
+    world.calls.push_back({world.ms, what, world.openFile, fromMs, volume});
 }
 
 }  // namespace
@@ -75,6 +84,9 @@ void reset() {
 void typeAt(std::int64_t atMs, const std::string& text) { world.input.push_back({atMs, text}); }
 
 const std::string& output() { return world.out; }
+
+void callAt(std::int64_t atMs, const platform::bus::Call& call) { world.busCalls.push_back({atMs, call}); }
+const std::vector<platform::bus::Status>& shown() { return world.shown; }
 
 void setRandom(std::vector<int> values) {
     world.randoms = std::move(values);
@@ -93,6 +105,7 @@ void addFile(const std::string& path) {
 const std::vector<DeviceCall>& deviceCalls() { return world.calls; }
 void setLengthMs(const std::string& name, std::uint32_t ms) { world.lengths[name] = ms; }
 void setSoundLagMs(std::int64_t ms) { world.soundLagMs = ms; }
+void setOutputVolume(double volume) { world.volume = volume; }
 
 }  // namespace fake
 
@@ -150,16 +163,39 @@ std::size_t stdinRead(char* buf, std::size_t size) {
 
 bool stdinWait(int timeoutMs) {
     if (world.input.empty()) return true;  // the end of input is ready at once
-    std::int64_t arrives = world.input.front().atMs;
-    if (arrives > world.ms + timeoutMs) {
+    std::int64_t typed = world.input.front().atMs;
+    if (typed <= world.ms) return true;
+    std::int64_t called =
+        world.busCalls.empty() ? std::numeric_limits<std::int64_t>::max() : world.busCalls.front().atMs;
+    std::int64_t next = std::min(typed, called);
+    if (next > world.ms + timeoutMs) {
         world.ms += timeoutMs;
         return false;
     }
-    world.ms = std::max(world.ms, arrives);
-    return true;
+    world.ms = std::max(world.ms, next);
+    // A call that comes first, or with the typed text, ends the wait with nothing read: the text
+    // then waits, unread, beside the call.
+    return typed < called;
 }
 
 }  // namespace detail
+
+// ---- The desktop bus, scripted ----
+namespace bus {
+
+void open() {}
+void close() {}
+void publish(const Status& status) { world.shown.push_back(status); }
+bool callWaiting() { return !world.busCalls.empty() && world.busCalls.front().atMs <= world.ms; }
+bool takeCall(Call& call) {
+    if (!callWaiting()) return false;
+    call = world.busCalls.front().call;
+    world.busCalls.pop_front();
+    return true;
+}
+int wakeDescriptor() { return -1; }
+
+}  // namespace bus
 }  // namespace platform
 
 // ---- The sound service, recorded ----
@@ -231,8 +267,14 @@ std::int64_t msUntilEnd() {
 }
 void finish() { record("finish"); }
 
-constexpr SoundService kRecorder{open,  play,     pause,   resume,     close, lengthMs,
-                                 queue, withdraw, advance, msUntilEnd, finish};
+double volume() { return world.volume; }
+void setVolume(double volume) {
+    record("volume", 0, volume);
+    world.volume = volume;
+}
+
+constexpr SoundService kRecorder{open,     play,    pause,      resume, close,  lengthMs, queue,
+                                 withdraw, advance, msUntilEnd, finish, volume, setVolume};
 
 }  // namespace
 }  // namespace fake

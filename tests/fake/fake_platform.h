@@ -1,11 +1,13 @@
-// The platform and sound service the unit tests run the player on: a virtual clock that moves only
-// when the player waits for input, scripted input, an in-memory directory tree, and a record of
-// every device call.
+// The platform, desktop bus and sound service the unit tests run the player on: a virtual clock
+// that moves only when the player waits for input, scripted input and bus calls, an in-memory
+// directory tree, and a record of every device call and of what the bus was shown.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "platform/desktop_bus.h"
 
 namespace fake {
 
@@ -22,6 +24,14 @@ void typeAt(std::int64_t atMs, const std::string& text);
 // ---- Output ----
 const std::string& output();
 
+// ---- Desktop bus ----
+// call waits from virtual time atMs on (calls are taken in the order of their times); a wait for
+// input ends for it, before text typed at the same time is read. Only calls that come before the
+// end of input are seen.
+void callAt(std::int64_t atMs, const platform::bus::Call& call);
+// Every status the player showed the bus, in order.
+const std::vector<platform::bus::Status>& shown();
+
 // ---- Random numbers: returned in turn, then 0 ----
 void setRandom(std::vector<int> values);
 
@@ -33,9 +43,10 @@ void addFile(const std::string& path);  // parents are created as needed
 struct DeviceCall {
     std::int64_t atMs;     // virtual time of the call
     std::string what;      // "open", "play", "pause", "resume", "close", "length", "queue",
-                           // "withdraw", "advance", "finish"
+                           // "withdraw", "advance", "finish", "volume"
     std::string name;      // open and queue: element name; others: the open file's name (empty: none)
     std::uint32_t fromMs;  // play: start position
+    double volume = 0;     // volume: the one set
 };
 const std::vector<DeviceCall>& deviceCalls();
 // Length reported for an element name; files without one report 180 s.
@@ -43,5 +54,7 @@ void setLengthMs(const std::string& name, std::uint32_t ms);
 // From now on the device tells when its sound will have been heard to the end, and its sound runs
 // ms behind the clock (without this it can't tell, as MCI can't).
 void setSoundLagMs(std::int64_t ms);
+// Gives the output a volume of its own (none after reset).
+void setOutputVolume(double volume);
 
 }  // namespace fake

@@ -1,14 +1,19 @@
 // The whole player on the virtual clock: what it does with the device, and when, for words typed
-// at given times. This is what the real-binary session can't pin down: exact times and positions,
-// the moment a track ends.
+// and calls from the desktop's bus at given times. This is what the real-binary sessions can't pin
+// down: exact times and positions, the moment a track ends, the order of words and calls.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <optional>
 
 #include "app/player.h"
 #include "tests/fake/fake_platform.h"
 
 namespace {
+
+using platform::bus::Call;
+constexpr std::int64_t kMost = std::numeric_limits<std::int64_t>::max();
+constexpr std::int64_t kLeast = std::numeric_limits<std::int64_t>::min();
 
 // Files of the given length in dir.
 void addTracks(const std::string& dir, const std::vector<std::string>& names, int lengthMs) {
@@ -25,6 +30,17 @@ struct Typed {
     bool lineEnd = true;
 };
 
+// A call from the desktop's bus at a time.
+struct Called {
+    std::int64_t atMs;
+    Call call;
+};
+Called called(std::int64_t atMs, Call::Kind kind) { return {atMs, Call{.kind = kind}}; }
+Called seek(std::int64_t atMs, std::int64_t us) { return {atMs, Call{.kind = Call::Kind::Seek, .us = us}}; }
+Called setPosition(std::int64_t atMs, int slot, std::int64_t us) {
+    return {atMs, Call{.kind = Call::Kind::SetPosition, .us = us, .slot = slot}};
+}
+
 struct Scenario {
     const char* name;
     std::vector<std::string> tracks;  // in /m, all of one length
@@ -34,6 +50,7 @@ struct Scenario {
     std::string calls;
     std::string shown;  // a piece of the output that must be there
     int status = 1;
+    std::vector<Called> called = {};
     std::optional<int> soundLagMs = std::nullopt;  // the device's sound runs this far behind the clock
 };
 
@@ -116,12 +133,38 @@ const Scenario kScenarios[] = {
      "0 0.mp3@0, 400 close, 400 1.mp3@0, 2000 close, 2000 x.mp3@0, 3000 close, 3000 1.mp3@0, 3000 close, 3000 2.mp3@0, 4000 finish",
      "Quavelin~ 1~$ Please type to new Directory~$ 失敗しました\nQuavelin~ 1~$ Please type to new Directory~$ \n"
      "Quavelin~ x~$ "},
+    // Calls from the desktop's bus: each carried out as its action. Three Nexts queued with two typed
+    // words take turns with them, so that a word waits behind one call at most.
+    {"TypedWordsAndQueuedCallsTakeTurns", {"a.mp3", "b.mp3", "c.mp3"}, 60'000, {{1000, "time ls"}, {2000, "exit"}},
+     "0 a.mp3@0, 1000 close, 1000 b.mp3@0, 1000 close, 1000 c.mp3@0, 1000 close, 1000 a.mp3@0, 2000 finish",
+     "\nQuavelin~ b~$ \n0 min 0 sec / 1 min 0 sec\n>" + std::string(29, '.') + "\nQuavelin~ b~$ \n"
+     "Quavelin~ c~$ \n0 | a\n1 | b\n2 | c\nQuavelin~ c~$ \nQuavelin~ a~$ ", 1,
+     {called(1000, Call::Kind::Next), called(1000, Call::Kind::Next), called(1000, Call::Kind::Next)}},
+    // Play after a stop starts the track again, as its number typed would; PlayPause pauses and
+    // resumes; Pause pauses only what plays; Previous is before; Quit is exit.
+    {"PlayAfterStopStartsTheTrackAgain", {"a.mp3", "b.mp3"}, 60'000, {{20'000, "ls"}},
+     "0 a.mp3@0, 1000 close, 3000 close, 3000 a.mp3@0, 4000 pause, 4500 resume, 5000 pause, 6000 resume, "
+     "8000 close, 8000 b.mp3@0, 9000 close, 9000 a.mp3@0, 10000 finish", "", 1,
+     {called(1000, Call::Kind::Stop), called(2000, Call::Kind::Pause), called(3000, Call::Kind::PlayPause),
+      called(4000, Call::Kind::PlayPause), called(4500, Call::Kind::Play), called(5000, Call::Kind::Pause),
+      called(6000, Call::Kind::Play), called(7000, Call::Kind::Play), called(8000, Call::Kind::Next),
+      called(9000, Call::Kind::Previous), called(10'000, Call::Kind::Quit)}},
+    // Any 64-bit position a client sends: a seek lands before the start (the track from its start),
+    // past the end (the next track) or in between; a position outside the track, or for another
+    // one, is ignored.
+    {"PositionsFromTheBusAreCheckedBeforeAnySum", {"a.mp3", "b.mp3"}, 200'000, {{30'000, "exit"}},
+     "0 a.mp3@0, 10000 close, 10000 a.mp3@20000, 11000 close, 11000 a.mp3@11000, 12000 close, 12000 a.mp3@0, "
+     "13000 close, 13000 a.mp3@0, 19000 close, 19000 a.mp3@5000, 20000 close, 20000 b.mp3@0, 30000 finish", "", 1,
+     {seek(10'000, 10'000'000), seek(11'000, -10'000'000), seek(12'000, kLeast), seek(13'000, -5'000'000),
+      setPosition(14'000, 0, -1), setPosition(15'000, 0, 200'001'000), setPosition(16'000, 1, 5'000'000),
+      setPosition(17'000, 0, kMost), setPosition(18'000, 0, kLeast), setPosition(19'000, 0, 5'000'000),
+      seek(20'000, kMost)}},
     // Where the device tells when its sound ends, the track ends then (a sound that started late),
     // and each joined track's clock starts with its sound; but a second late at most.
     {"ATrackEndsWithItsSound", {"a.mp3", "b.mp3"}, 3000, {{9000, "exit"}},
-     "0 a.mp3@0, 1400 queue b.mp3, 3300 advance, 4300 queue a.mp3, 6300 advance, 7300 queue b.mp3, 9000 finish", "", 1, 300},
+     "0 a.mp3@0, 1400 queue b.mp3, 3300 advance, 4300 queue a.mp3, 6300 advance, 7300 queue b.mp3, 9000 finish", "", 1, {}, 300},
     {"ASoundFarBehindTheClockHoldsTheTrackASecondAtMost", {"a.mp3", "b.mp3"}, 3000, {{9000, "exit"}},
-     "0 a.mp3@0, 2000 queue b.mp3, 4000 advance, 6000 queue a.mp3, 8000 advance, 9000 finish", "", 1, 5000},
+     "0 a.mp3@0, 2000 queue b.mp3, 4000 advance, 6000 queue a.mp3, 8000 advance, 9000 finish", "", 1, {}, 5000},
 };
 // clang-format on
 
@@ -147,6 +190,7 @@ TEST(PlayerScenarios, DeviceCallsAndOutputAsTyped) {
         fake::typeAt(0, "/m\n");
         if (s.soundLagMs) fake::setSoundLagMs(*s.soundLagMs);
         for (const auto& [atMs, text, lineEnd] : s.typed) fake::typeAt(atMs, lineEnd ? text + "\n" : text);
+        for (const auto& [atMs, call] : s.called) fake::callAt(atMs, call);
         EXPECT_EQ(::runPlayer(), s.status);
         EXPECT_EQ(deviceCalls(), s.calls);
         EXPECT_NE(fake::output().find(s.shown), std::string::npos) << fake::output();
@@ -154,3 +198,23 @@ TEST(PlayerScenarios, DeviceCallsAndOutputAsTyped) {
 }
 
 }  // namespace
+
+// The bus sets the output's own volume where it has one, and shows what it is; where it has none
+// the call does nothing, and the bus is shown none.
+TEST(PlayerScenarios, TheBusSetsAndShowsTheOutputsOwnVolumeOnly) {
+    for (double own : {-1.0, 0.75}) {
+        fake::reset();
+        addTracks("/m", {"a.mp3"}, 60'000);
+        fake::typeAt(0, "/m\n");
+        fake::typeAt(5000, "exit\n");
+        if (own >= 0) fake::setOutputVolume(own);
+        fake::callAt(1000, Call{.kind = Call::Kind::SetVolume, .volume = 0.25});
+        EXPECT_EQ(::runPlayer(), 1);
+        std::string set;
+        for (const fake::DeviceCall& call : fake::deviceCalls())
+            if (call.what == "volume") set += std::to_string(call.atMs) + " " + std::to_string(call.volume);
+        EXPECT_EQ(set, own < 0 ? "" : "1000 0.250000");
+        EXPECT_EQ(fake::shown().front().volume, own);
+        EXPECT_EQ(fake::shown().back().volume, own < 0 ? own : 0.25);
+    }
+}
