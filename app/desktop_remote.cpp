@@ -120,6 +120,14 @@ bool callInTurn(PlayerState& state, Call& call) {
     return state.callWentLast;
 }
 
+namespace {
+double shownVolume = -1;  // the output's volume as the bus was last shown it
+}  // namespace
+
+void publishVolumeChange(const PlayerState& state) {
+    if (outputVolume() != shownVolume) publishStatus(state, false);
+}
+
 void publishStatus(const PlayerState& state, bool seeked) {
     using platform::bus::Playback;
     platform::bus::Status status;
@@ -135,7 +143,7 @@ void publishStatus(const PlayerState& state, bool seeked) {
     status.playedMs = state.clock.playedMsAt(status.atMs);
     status.loop = state.modes.loopOne ? Loop::Track : state.modes.stopAtEnd ? Loop::None : Loop::Playlist;
     status.shuffle = state.modes.shuffle;
-    status.volume = outputVolume();
+    status.volume = shownVolume = outputVolume();
     status.seeked = seeked;
     platform::bus::publish(status);
 }

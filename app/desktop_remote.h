@@ -14,3 +14,5 @@ bool callInTurn(PlayerState& state, platform::bus::Call& call);
 
 // Shows the bus the player's state; seeked tells that the position has just jumped.
 void publishStatus(const PlayerState& state, bool seeked);
+// Shows it again where the output's volume was changed from elsewhere (a mixer) since.
+void publishVolumeChange(const PlayerState& state);

@@ -91,7 +91,9 @@ TrackEnd playUntilTrackEnds(PlayerState& state, FollowingTrack& following) {
         }
         endsAt = trackEndsAtMs(state.clock);
         if (endsAt && platform::clockMs() >= *endsAt) return TrackEnd::Over;
-        if (platform::clockMs() >= nextCheck) nextCheck += kPollIntervalMs;
+        if (platform::clockMs() < nextCheck) continue;
+        publishVolumeChange(state);
+        nextCheck += kPollIntervalMs;
     }
 }
 

@@ -199,6 +199,18 @@ std::optional<std::int64_t> msUntilEnd() {
     return std::max<std::int64_t>(0, msIn(*end - heard, timeline->rate()));
 }
 
+double volume() {
+    if (!isOpen()) return -1;
+    SinkLock lock;
+    return opened.sink.volume();
+}
+
+void setVolume(double volume) {
+    if (!isOpen()) return;
+    SinkLock lock;
+    opened.sink.setVolume(volume);
+}
+
 void finish() {
     if (!isOpen() || opened.silent) return;
     std::int64_t until = 0;

@@ -33,6 +33,9 @@ void forget(const Track& track);
 // In how many milliseconds the open track's last frame will have been heard, by the sink; nothing
 // when the sink can't tell, nothing is open, or it is paused.
 std::optional<std::int64_t> msUntilEnd();
+// The output's own volume, 0 to 1; negative when it has none (then setting it does nothing).
+double volume();
+void setVolume(double volume);
 // The process ends: what sounds fades out, and this returns once that has been heard (or a short
 // while has passed).
 void finish();

@@ -3,6 +3,7 @@
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -43,6 +44,7 @@ pa_usec_t lastRequest = 0;      // when the server last asked for sound
 std::int64_t written = 0;       // frames written into the stream: the index of the next one
 std::int64_t stale = 0;         // frames the stream held past `written` when they were taken back
 std::int64_t writeAt = -1;      // where the next write goes, in frames; -1: after the rest
+double streamVolume = -1;       // the stream's own volume, 0 to 1 of the server's full; -1: unknown
 
 std::int64_t framesOf(pa_usec_t usec) { return static_cast<std::int64_t>(usec * rate / 1'000'000); }
 
@@ -181,6 +183,40 @@ void onStarted(pa_stream*, void*) {
     playFromTheClock();
 }
 
+// The stream's volume, as the server has it: asked when the stream is ready and whenever the server
+// says it changed (a mixer, or the desktop's bus through the player).
+void onSinkInputInfo(pa_context*, const pa_sink_input_info* info, int, void*) {
+    if (info != nullptr && stream != nullptr && info->index == pa_stream_get_index(stream))
+        streamVolume = static_cast<double>(pa_cvolume_avg(&info->volume)) / PA_VOLUME_NORM;
+}
+
+void askVolume() {
+    if (stream != nullptr)
+        drop(pa_context_get_sink_input_info(context, pa_stream_get_index(stream), onSinkInputInfo, nullptr));
+}
+
+void onServerEvent(pa_context*, pa_subscription_event_type_t event, std::uint32_t index, void*) {
+    const bool ours = stream != nullptr && index == pa_stream_get_index(stream);
+    if (ours && (event & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_CHANGE) askVolume();
+}
+
+void watchVolume() {
+    pa_context_set_subscribe_callback(context, onServerEvent, nullptr);
+    drop(pa_context_subscribe(context, PA_SUBSCRIPTION_MASK_SINK_INPUT, nullptr, nullptr));
+    askVolume();
+}
+
+double volume() { return lost ? -1 : streamVolume; }
+
+// Taken at once, as the server will have it: nothing waits for its answer.
+void setVolume(double to) {
+    if (lost || stream == nullptr) return;
+    streamVolume = std::clamp(to, 0.0, 1.0);
+    pa_cvolume levels{};
+    pa_cvolume_set(&levels, kChannels, static_cast<pa_volume_t>(std::lround(streamVolume * PA_VOLUME_NORM)));
+    drop(pa_context_set_sink_input_volume(context, pa_stream_get_index(stream), &levels, nullptr, nullptr));
+}
+
 void lock() { pa_threaded_mainloop_lock(loop); }
 void unlock() { pa_threaded_mainloop_unlock(loop); }
 
@@ -252,6 +288,7 @@ void onStreamState(pa_stream* s, void*) {
         written = stale = 0;
         writeAt = -1;
         restartOutput(rate);
+        watchVolume();
         std::fputs("quavelin: the sound server is back.\n", stderr);
     }
     if (state == PA_STREAM_FAILED || (state == PA_STREAM_TERMINATED && s == stream)) loseServer();
@@ -326,6 +363,7 @@ bool connect() {
                  [] { return !PA_STREAM_IS_GOOD(pa_stream_get_state(stream)); }, kConnectUsec))
         return false;
     rate = static_cast<int>(pa_stream_get_sample_spec(stream)->rate);
+    watchVolume();
     return true;
 }
 
@@ -354,7 +392,7 @@ bool openPulseSink(QuavelinRender render, QuavelinResync resync, QuavelinRestart
         loop = nullptr;
         return false;
     }
-    sink = QuavelinSink{rate, lock, unlock, playhead, takeBackFrom, start};
+    sink = QuavelinSink{rate, lock, unlock, playhead, takeBackFrom, start, volume, setVolume};
     return true;
 }
 

@@ -50,6 +50,9 @@ void unlock() { SDL_UnlockAudioDevice(device); }
 
 QuavelinPlayhead playhead(int) { return {-1, rendered}; }
 void takeBackFrom(std::int64_t) {}
+// The device's volume is the system's: the player offers none of its own here.
+double volume() { return -1; }
+void setVolume(double) {}
 
 // The device opens paused and starts only once a track is set to play: started earlier, its
 // first buffer would be silence. Starting a running device changes nothing.
@@ -75,6 +78,6 @@ extern "C" __attribute__((visibility("default"))) int quavelin_open_sdl_sink(Qua
         }
     }
     if (device == 0) return 0;
-    *sink = QuavelinSink{rate, lock, unlock, playhead, takeBackFrom, start};
+    *sink = QuavelinSink{rate, lock, unlock, playhead, takeBackFrom, start, volume, setVolume};
     return silent ? 2 : 1;
 }

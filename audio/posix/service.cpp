@@ -118,13 +118,10 @@ int advance() {
 
 std::int64_t msUntilEnd() { return output::msUntilEnd().value_or(-1); }
 
-// For now no volume of its own: to be the sound server's stream volume.
-double volume() { return -1; }
-void setVolume(double) {}
-
 }  // namespace
 
-const SoundService kService{open,     play,    pause,      resume,         close,  lengthMs, queue,
-                            withdraw, advance, msUntilEnd, output::finish, volume, setVolume};
+const SoundService kService{
+    open,     play,    pause,      resume,         close,          lengthMs,         queue,
+    withdraw, advance, msUntilEnd, output::finish, output::volume, output::setVolume};
 
 }  // namespace sound

@@ -53,6 +53,10 @@ struct QuavelinSink {
     void (*takeBackFrom)(std::int64_t from);
     // Plays on, asking for frames from now on.
     void (*start)();
+    // The stream's own volume on its server, 0 to 1 (not the system's); negative for a sink that
+    // has none. Setting it does not wait for the server.
+    double (*volume)();
+    void (*setVolume)(double volume);
 };
 
 // Opens SDL's output, rendering through render, and fills sink. Returns 1 for a device that is

@@ -67,6 +67,9 @@ void start() {
     readAhead();
 }
 
+double volume() { return -1; }
+void setVolume(double) {}
+
 }  // namespace
 
 void reset(Setup newSetup) {
@@ -106,8 +109,9 @@ namespace sound {
 SinkChoice openSink(QuavelinRender renderFrames, QuavelinResync, QuavelinRestart) {
     scripted::render = renderFrames;
     SinkChoice choice;
-    choice.sink = QuavelinSink{scripted::kRate,    scripted::lock,         scripted::unlock,
-                               scripted::playhead, scripted::takeBackFrom, scripted::start};
+    choice.sink =
+        QuavelinSink{scripted::kRate,        scripted::lock,  scripted::unlock, scripted::playhead,
+                     scripted::takeBackFrom, scripted::start, scripted::volume, scripted::setVolume};
     choice.keepsFrames = true;
     choice.bufferFrames = scripted::kBlindBuffer;  // what SDL's buffer holds, unheard as far as it can tell
     return choice;

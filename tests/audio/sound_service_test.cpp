@@ -188,6 +188,35 @@ TEST(PulseOutput, AtTheSinksOwnLatencyAJoinHasNoGap) {
     EXPECT_NEAR(static_cast<double>(audio.size() - 4410), 110'249, 2);
 }
 
+// What a command prints.
+std::string printed(const std::string& command) {
+    std::string out;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    for (int c; pipe != nullptr && (c = std::fgetc(pipe)) != EOF;) out += static_cast<char>(c);
+    if (pipe != nullptr) ::pclose(pipe);
+    return out;
+}
+
+// The output's own volume is its stream's on the server, not the system's: set here, the server
+// has it; set there, as a mixer does, it is what the output says.
+TEST(PulseOutput, TheVolumeIsTheStreamsOwn) {
+    ASSERT_EQ(openAndPlay(fixture("cbr.mp3"), 0), 0);
+    EXPECT_NEAR(outputVolume(), 1.0, 0.01);
+    setOutputVolume(0.5);
+    const auto stream = [] { return printed("pactl list sink-inputs"); };
+    for (int k = 0; k < 100 && stream().find("/  50%") == std::string::npos; ++k)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_NE(stream().find("/  50%"), std::string::npos) << stream();
+    const std::string index = printed("pactl list short sink-inputs | cut -f1");
+    ASSERT_EQ(
+        std::system(("pactl set-sink-input-volume " + index.substr(0, index.find('\n')) + " 30%").c_str()),
+        0);
+    for (int k = 0; k < 100 && std::fabs(outputVolume() - 0.3) > 0.01; ++k)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_NEAR(outputVolume(), 0.3, 0.01);
+    closeDevice();
+}
+
 // Frames from the first sound on, skipping the silence in front of a play.
 std::vector<float> fromFirstSound(std::size_t frames) {
     std::vector<float> audio = next(1);

@@ -47,8 +47,9 @@ struct World {
     // the clock, and ends at soundEndsAtMs (nothing while paused or closed).
     std::optional<std::int64_t> soundLagMs;
     std::optional<std::int64_t> soundEndsAtMs;
-    std::int64_t soundLeftMs = 0;  // what was left of it at the pause
-    double volume = -1;            // the output's own; none
+    std::int64_t soundLeftMs = 0;                                // what was left of it at the pause
+    double volume = -1;                                          // the output's own; none
+    std::vector<std::pair<std::int64_t, double>> volumeChanges;  // made from elsewhere, at a time
 };
 
 World world;
@@ -105,7 +106,7 @@ void addFile(const std::string& path) {
 const std::vector<DeviceCall>& deviceCalls() { return world.calls; }
 void setLengthMs(const std::string& name, std::uint32_t ms) { world.lengths[name] = ms; }
 void setSoundLagMs(std::int64_t ms) { world.soundLagMs = ms; }
-void setOutputVolume(double volume) { world.volume = volume; }
+void setOutputVolume(double volume, std::int64_t atMs) { world.volumeChanges.emplace_back(atMs, volume); }
 
 }  // namespace fake
 
@@ -267,7 +268,14 @@ std::int64_t msUntilEnd() {
 }
 void finish() { record("finish"); }
 
-double volume() { return world.volume; }
+double volume() {
+    std::erase_if(world.volumeChanges, [](const auto& change) {
+        if (change.first > world.ms) return false;
+        world.volume = change.second;
+        return true;
+    });
+    return world.volume;
+}
 void setVolume(double volume) {
     record("volume", 0, volume);
     world.volume = volume;

@@ -54,7 +54,7 @@ void setLengthMs(const std::string& name, std::uint32_t ms);
 // From now on the device tells when its sound will have been heard to the end, and its sound runs
 // ms behind the clock (without this it can't tell, as MCI can't).
 void setSoundLagMs(std::int64_t ms);
-// Gives the output a volume of its own (none after reset).
-void setOutputVolume(double volume);
+// Gives the output a volume of its own (none after reset), or another one at atMs, as a mixer would.
+void setOutputVolume(double volume, std::int64_t atMs = 0);
 
 }  // namespace fake

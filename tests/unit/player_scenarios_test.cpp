@@ -199,8 +199,8 @@ TEST(PlayerScenarios, DeviceCallsAndOutputAsTyped) {
 
 }  // namespace
 
-// The bus sets the output's own volume where it has one, and shows what it is; where it has none
-// the call does nothing, and the bus is shown none.
+// The bus sets the output's own volume where it has one, and shows what it is, also when a mixer
+// changes it; where it has none the call does nothing, and the bus is shown none.
 TEST(PlayerScenarios, TheBusSetsAndShowsTheOutputsOwnVolumeOnly) {
     for (double own : {-1.0, 0.75}) {
         fake::reset();
@@ -208,6 +208,7 @@ TEST(PlayerScenarios, TheBusSetsAndShowsTheOutputsOwnVolumeOnly) {
         fake::typeAt(0, "/m\n");
         fake::typeAt(5000, "exit\n");
         if (own >= 0) fake::setOutputVolume(own);
+        if (own >= 0) fake::setOutputVolume(0.5, 2900);
         fake::callAt(1000, Call{.kind = Call::Kind::SetVolume, .volume = 0.25});
         EXPECT_EQ(::runPlayer(), 1);
         std::string set;
@@ -215,6 +216,7 @@ TEST(PlayerScenarios, TheBusSetsAndShowsTheOutputsOwnVolumeOnly) {
             if (call.what == "volume") set += std::to_string(call.atMs) + " " + std::to_string(call.volume);
         EXPECT_EQ(set, own < 0 ? "" : "1000 0.250000");
         EXPECT_EQ(fake::shown().front().volume, own);
-        EXPECT_EQ(fake::shown().back().volume, own < 0 ? own : 0.25);
+        EXPECT_EQ(fake::shown().back().volume, own < 0 ? own : 0.5);
+        EXPECT_EQ(fake::shown().back().atMs, own < 0 ? 1000 : 3000);
     }
 }
