@@ -24,7 +24,7 @@ struct Piece {
 
 struct World {
     std::int64_t ms = 0;
-    std::deque<Piece> input;
+    std::deque<Piece> typed;
     std::string out;
     std::vector<int> randoms;
     std::size_t nextRandom = 0;
@@ -33,6 +33,7 @@ struct World {
     std::vector<DeviceCall> calls;
     std::map<std::string, std::uint32_t> lengths;
     std::string openFile;  // empty while none is open
+    platform::detail::InputBuffer input{};
 };
 
 World world;
@@ -62,10 +63,9 @@ void record(const char* what, std::uint32_t fromMs = 0) {
 void reset() {
     world = World{};
     world.tree["/"] = true;
-    platform::detail::resetInput();
 }
 
-void typeAt(std::int64_t atMs, const std::string& text) { world.input.push_back({atMs, text}); }
+void typeAt(std::int64_t atMs, const std::string& text) { world.typed.push_back({atMs, text}); }
 
 const std::string& output() { return world.out; }
 
@@ -129,20 +129,22 @@ void writeError(std::string_view utf8) { world.out.append(utf8); }
 
 namespace detail {
 
+InputBuffer& inputBuffer() { return world.input; }
+
 std::size_t stdinRead(char* buf, std::size_t size) {
-    if (world.input.empty()) return 0;
-    fake::Piece& next = world.input.front();
+    if (world.typed.empty()) return 0;
+    fake::Piece& next = world.typed.front();
     if (next.atMs > world.ms) world.ms = next.atMs;  // the read waits for the user
     std::size_t n = std::min(size, next.text.size());
     std::copy_n(next.text.data(), n, buf);
     next.text.erase(0, n);
-    if (next.text.empty()) world.input.pop_front();
+    if (next.text.empty()) world.typed.pop_front();
     return n;
 }
 
 bool stdinWait(int timeoutMs) {
-    if (world.input.empty()) return true;  // the end of input is ready at once
-    std::int64_t arrives = world.input.front().atMs;
+    if (world.typed.empty()) return true;  // the end of input is ready at once
+    std::int64_t arrives = world.typed.front().atMs;
     if (arrives > world.ms + timeoutMs) {
         world.ms += timeoutMs;
         return false;

@@ -36,6 +36,8 @@ struct Scenario {
 
 // clang-format off
 const Scenario kScenarios[] = {
+    // The end of input ends the run as exit does; the next scenario reads its own input afresh.
+    {"TheEndOfInputEndsTheRun", {"a.mp3"}, 60'000, {{1000, "ls"}}, "0 a.mp3@0", "\n0 | a\nQuavelin~ a~$ "},
     {"TracksWrapWithALineEndBeforeEachPrompt", {"a.mp3", "b.mp3", "c.mp3"}, 2000, {{10'000, "exit"}},
      "0 a.mp3@0, 2000 close, 2000 b.mp3@0, 4000 close, 4000 c.mp3@0, 6000 close, 6000 a.mp3@0, 8000 close, 8000 b.mp3@0",
      "2 | c\n\nQuavelin~ a~$ \nQuavelin~ b~$ \nQuavelin~ c~$ \nQuavelin~ a~$ "},
