@@ -2,6 +2,7 @@
 // "is a command waiting" test all read from the same buffer, so words typed on one line are taken
 // one after another by whatever reads next.
 #include <algorithm>
+#include <utility>
 
 #include "platform/desktop_bus.h"
 #include "platform/platform.h"
@@ -12,6 +13,8 @@ namespace {
 
 using detail::InputBuffer;
 using detail::inputBuffer;
+
+detail::Completions offered;
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -78,7 +81,20 @@ std::size_t takeUntil(char* buf, std::size_t size, Stop stop) {
     return length;
 }
 
+// While a directory answer is read, a line editor completes directories rather than words.
+class DirectoryAsked {
+public:
+    DirectoryAsked() { offered.directory = true; }
+    ~DirectoryAsked() { offered.directory = false; }
+    DirectoryAsked(const DirectoryAsked&) = delete;
+    DirectoryAsked& operator=(const DirectoryAsked&) = delete;
+};
+
 }  // namespace
+
+const detail::Completions& detail::completions() { return offered; }
+
+void offerCompletions(std::vector<std::string> words) { offered.words = std::move(words); }
 
 bool readWord(char* buf, std::size_t size) {
     if (!skipBlanks()) return false;
@@ -87,6 +103,7 @@ bool readWord(char* buf, std::size_t size) {
 }
 
 bool readPath(char* buf, std::size_t size, bool& quoted) {
+    DirectoryAsked asked;
     if (!skipBlanks()) return false;
     InputBuffer& in = inputBuffer();
     quoted = in.bytes[in.head] == '"';

@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
+#include <vector>
 
 namespace platform::detail {
 
@@ -25,5 +27,13 @@ struct InputBuffer {
 // The run's one buffer: the real platforms keep it for the whole run, the test fake in the world
 // that each scenario starts afresh.
 InputBuffer& inputBuffer();
+
+// What a line editor at a terminal completes with Tab (others ignore it): at a directory question
+// the directories, elsewhere the command words the player offered (platform::offerCompletions).
+struct Completions {
+    bool directory = false;  // a directory answer is being read
+    std::vector<std::string> words;
+};
+const Completions& completions();
 
 }  // namespace platform::detail
