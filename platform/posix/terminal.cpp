@@ -16,6 +16,7 @@
 #include "platform/desktop_bus.h"
 #include "platform/platform.h"
 #include "platform/posix/line_editor.h"
+#include "platform/posix/stderr_notices.h"
 #include "platform/posix/terminal_signals.h"
 #include "platform/posix/terminal_text.h"
 
@@ -46,10 +47,13 @@ private:
     LineEditor& editor();
     void draw();
     void takeKey();
+    void showNotices();
     void seeToSignals();
 
     TerminalText text_;
-    // From the first wait for the user on, the terminal is the editor's.
+    // From the first wait for the user on, the terminal is the editor's; standard error is caught
+    // from before it takes the terminal until after it gives it back.
+    std::optional<StderrNotices> notices_;
     std::optional<LineEditor> editor_;
     bool drawn_ = false;   // the prompt and the typed text are on the screen
     std::string entered_;  // lines entered and not yet read
@@ -63,6 +67,7 @@ Session::~Session() {
     if (drawn_) editor_->hide();
     writeOut(text_.prompt());
     editor_.reset();  // the terminal given back
+    notices_.reset();
 }
 
 LineEditor& Session::editor() {
@@ -70,6 +75,7 @@ LineEditor& Session::editor() {
         termios original{};
         ::tcgetattr(STDIN_FILENO, &original);
         signals::catchFor(original);
+        notices_.emplace();
         editor_.emplace();
     }
     return *editor_;
@@ -82,6 +88,7 @@ void Session::flush() {
         drawn_ = false;
     }
     std::fflush(stdout);
+    if (notices_) showNotices();
 }
 
 bool Session::await(std::optional<std::int64_t> deadline, bool busWakes) {
@@ -93,14 +100,16 @@ bool Session::await(std::optional<std::int64_t> deadline, bool busWakes) {
         now.saveHistory();
         int timeoutMs = -1;
         if (deadline) timeoutMs = static_cast<int>(std::max<std::int64_t>(*deadline - clockMs(), 0));
-        std::array<pollfd, 3> watched{pollfd{STDIN_FILENO, POLLIN, 0},
+        std::array<pollfd, 4> watched{pollfd{STDIN_FILENO, POLLIN, 0},
+                                      pollfd{notices_->descriptor(), POLLIN, 0},
                                       pollfd{signals::descriptor(), POLLIN, 0},
                                       pollfd{busWakes ? bus::wakeDescriptor() : -1, POLLIN, 0}};
         const int ready = ::poll(watched.data(), watched.size(), timeoutMs);
         if (ready < 0 && errno == EINTR) continue;
         if (ready == 0) return false;
-        if (ready > 0 && watched[2].revents != 0) return true;
-        if (watched[1].revents != 0) seeToSignals();
+        if (ready > 0 && watched[3].revents != 0) return true;
+        if (watched[2].revents != 0) seeToSignals();
+        if (watched[1].revents != 0) showNotices();
         // A wait that failed lets the read find out, as the plain input's does.
         if (ready < 0 || watched[0].revents != 0) takeKey();
     }
@@ -131,6 +140,14 @@ void Session::takeKey() {
     drawn_ = false;
     editor.setPrompt({});
     editor.startLine();
+}
+
+void Session::showNotices() {
+    const std::string lines = notices_->take();
+    if (lines.empty()) return;
+    if (drawn_) editor_->hide();
+    notices_->show(lines);
+    if (drawn_) editor_->show();
 }
 
 void Session::seeToSignals() {

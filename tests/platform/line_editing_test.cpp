@@ -11,6 +11,7 @@
 
 #include "platform/posix/completion.h"
 #include "platform/posix/line_editor.h"
+#include "platform/posix/stderr_notices.h"
 #include "platform/posix/terminal.h"
 #include "platform/posix/terminal_text.h"
 #include "platform/posix/typed_history.h"
@@ -55,6 +56,29 @@ TEST(Terminal, TheEditorNeedsACursorThatMoves) {
     EXPECT_TRUE(terminal::movesItsCursor("xterm-256color"));
     for (const char* type : {"dumb", ""}) EXPECT_FALSE(terminal::movesItsCursor(type)) << type;
     EXPECT_FALSE(terminal::movesItsCursor(nullptr));
+}
+
+// Standard error caught while the editor runs: whole lines are shown, a line without its end waits
+// for it, and at the end standard error is what it was, with what was left written to it.
+TEST(StderrNotices, WholeLinesAreTakenAndStandardErrorComesBack) {
+    char pattern[] = "/tmp/quavelin-stderr-XXXXXX";
+    const int file = ::mkstemp(pattern);
+    ASSERT_GE(file, 0);
+    const int before = ::dup(STDERR_FILENO);
+    ::dup2(file, STDERR_FILENO);
+    {
+        StderrNotices notices;
+        std::fputs("quavelin: one\nquavelin: tw", stderr);
+        EXPECT_EQ(notices.take(), "quavelin: one\n");
+        std::fputs("o\nquavelin: thr", stderr);
+        EXPECT_EQ(notices.take(), "quavelin: two\n");
+        std::fputs("ee", stderr);
+    }
+    std::fputs("after\n", stderr);
+    ::dup2(before, STDERR_FILENO);
+    std::ifstream written(pattern);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "quavelin: three\nafter\n");
+    ::unlink(pattern);
 }
 
 // The editor reads and shows what the player writes: a Shift_JIS or UTF-8 locale's own characters,
