@@ -1,6 +1,8 @@
 #include "app/command_table.h"
 
 #include <array>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -78,6 +80,13 @@ Action actionFor(std::string_view word) {
     for (const Command& command : kCommands)
         if (command.match != Match::WholeWord && matches(command, word)) return command.action;
     return nullptr;
+}
+
+std::vector<std::string> typedCommandWords() {
+    std::vector<std::string> words;
+    for (const Command& command : kCommands)
+        if (command.action != nullptr && command.match != Match::Digits) words.emplace_back(command.word);
+    return words;
 }
 
 std::optional<std::string_view> helpTextFor(std::string_view word) {

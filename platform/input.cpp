@@ -2,7 +2,7 @@
 // "is a command waiting" test all read from the same buffer, so words typed on one line are taken
 // one after another by whatever reads next.
 #include <algorithm>
-#include <array>
+#include <utility>
 
 #include "platform/desktop_bus.h"
 #include "platform/platform.h"
@@ -11,55 +11,59 @@
 namespace platform {
 namespace {
 
-std::array<char, 4096> buffer;
-std::size_t head = 0;  // next unread byte
-std::size_t tail = 0;  // one past the last buffered byte
-bool ended = false;    // end of input seen
+using detail::InputBuffer;
+using detail::inputBuffer;
+
+detail::Completions offered;
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
 // Refills the buffer when it is empty; false at end of input.
 bool fill() {
-    if (head < tail) return true;
-    if (ended) return false;
-    head = tail = 0;
-    tail = detail::stdinRead(buffer.data(), buffer.size());
-    if (tail == 0) ended = true;
-    return tail > 0;
+    InputBuffer& in = inputBuffer();
+    if (in.head < in.tail) return true;
+    if (in.ended) return false;
+    in.head = in.tail = 0;
+    in.tail = detail::stdinRead(in.bytes.data(), in.bytes.size());
+    if (in.tail == 0) in.ended = true;
+    return in.tail > 0;
 }
 
 // True when the first unread word is buffered with the blank or line end that ends it, so that
 // reading it waits for nothing.
 bool wholeWordBuffered() {
-    std::size_t k = head;
-    while (k < tail && isBlank(buffer[k])) ++k;
-    while (k < tail && !isBlank(buffer[k])) ++k;
-    return k < tail;
+    const InputBuffer& in = inputBuffer();
+    std::size_t k = in.head;
+    while (k < in.tail && isBlank(in.bytes[k])) ++k;
+    while (k < in.tail && !isBlank(in.bytes[k])) ++k;
+    return k < in.tail;
 }
 
 // A word too long for the buffer keeps this many of its first bytes while it waits for its end:
 // more than any answer holds, so that no read takes anything else from it.
-constexpr std::size_t kLongWordKept = buffer.size() / 2;
+constexpr std::size_t kLongWordKept = InputBuffer{}.bytes.size() / 2;
 
 // Moves the unread bytes to the front of the buffer to make room behind them. Only blanks and a
 // word without its end can be unread here: the blanks are squeezed to the last one (a line end may
 // still answer a final single-byte read), and a word that fills the buffer is cut.
 void makeRoom() {
-    std::size_t from = head;
-    while (from + 1 < tail && isBlank(buffer[from]) && isBlank(buffer[from + 1])) ++from;
-    std::copy(buffer.data() + from, buffer.data() + tail, buffer.data());
-    tail -= from;
-    head = 0;
-    if (tail == buffer.size()) tail = (isBlank(buffer[0]) ? 1 : 0) + kLongWordKept;
+    InputBuffer& in = inputBuffer();
+    std::size_t from = in.head;
+    while (from + 1 < in.tail && isBlank(in.bytes[from]) && isBlank(in.bytes[from + 1])) ++from;
+    std::copy(in.bytes.data() + from, in.bytes.data() + in.tail, in.bytes.data());
+    in.tail -= from;
+    in.head = 0;
+    if (in.tail == in.bytes.size()) in.tail = (isBlank(in.bytes[0]) ? 1 : 0) + kLongWordKept;
 }
 
 // Skips blanks and line ends up to the next answer; false at end of input.
 bool skipBlanks() {
     flushOutput();
+    InputBuffer& in = inputBuffer();
     for (;;) {
         if (!fill()) return false;
-        if (!isBlank(buffer[head])) return true;
-        ++head;
+        if (!isBlank(in.bytes[in.head])) return true;
+        ++in.head;
     }
 }
 
@@ -67,10 +71,11 @@ bool skipBlanks() {
 // returns how many it kept. Bytes past the buffer's room are dropped with the answer.
 template <typename Stop>
 std::size_t takeUntil(char* buf, std::size_t size, Stop stop) {
+    InputBuffer& in = inputBuffer();
     std::size_t length = 0;
-    while (fill() && !stop(buffer[head])) {
-        if (length + 1 < size) buf[length++] = buffer[head];
-        ++head;
+    while (fill() && !stop(in.bytes[in.head])) {
+        if (length + 1 < size) buf[length++] = in.bytes[in.head];
+        ++in.head;
     }
     if (size > 0) buf[length] = '\0';
     return length;
@@ -78,18 +83,27 @@ std::size_t takeUntil(char* buf, std::size_t size, Stop stop) {
 
 // Takes in what standard input has ready, which a wait has found there.
 void takeInReady() {
+    InputBuffer& in = inputBuffer();
     makeRoom();
-    std::size_t got = detail::stdinRead(buffer.data() + tail, buffer.size() - tail);
-    if (got == 0) ended = true;
-    tail += got;
+    std::size_t got = detail::stdinRead(in.bytes.data() + in.tail, in.bytes.size() - in.tail);
+    if (got == 0) in.ended = true;
+    in.tail += got;
 }
+
+// While a directory answer is read, a line editor completes directories rather than words.
+class DirectoryAsked {
+public:
+    DirectoryAsked() { offered.directory = true; }
+    ~DirectoryAsked() { offered.directory = false; }
+    DirectoryAsked(const DirectoryAsked&) = delete;
+    DirectoryAsked& operator=(const DirectoryAsked&) = delete;
+};
 
 }  // namespace
 
-void detail::resetInput() {
-    head = tail = 0;
-    ended = false;
-}
+const detail::Completions& detail::completions() { return offered; }
+
+void offerCompletions(std::vector<std::string> words) { offered.words = std::move(words); }
 
 bool readWord(char* buf, std::size_t size) {
     if (!skipBlanks()) return false;
@@ -98,15 +112,17 @@ bool readWord(char* buf, std::size_t size) {
 }
 
 bool readPath(char* buf, std::size_t size, bool& quoted) {
+    DirectoryAsked asked;
     if (!skipBlanks()) return false;
-    quoted = buffer[head] == '"';
+    InputBuffer& in = inputBuffer();
+    quoted = in.bytes[in.head] == '"';
     if (!quoted) {
         takeUntil(buf, size, isBlank);
         return true;
     }
-    ++head;
+    ++in.head;
     std::size_t length = takeUntil(buf, size, [](char c) { return c == '"' || c == '\n'; });
-    if (fill() && buffer[head] == '"') ++head;
+    if (fill() && in.bytes[in.head] == '"') ++in.head;
     // An unclosed quote ends with its line; a line ended by "\r\n" leaves no '\r' in the path.
     if (length > 0 && buf[length - 1] == '\r') buf[length - 1] = '\0';
     return true;
@@ -115,7 +131,8 @@ bool readPath(char* buf, std::size_t size, bool& quoted) {
 int readChar() {
     flushOutput();
     if (!fill()) return -1;
-    return static_cast<unsigned char>(buffer[head++]);
+    InputBuffer& in = inputBuffer();
+    return static_cast<unsigned char>(in.bytes[in.head++]);
 }
 
 bool waitForInput(int timeoutMs) {
@@ -123,9 +140,10 @@ bool waitForInput(int timeoutMs) {
     // seen now, also through a pipe or a file.
     flushOutput();
     const std::int64_t deadline = clockMs() + timeoutMs;
+    InputBuffer& in = inputBuffer();
     for (;;) {
         // A command from the desktop's bus wakes the wait too; standard input is then left unread.
-        if (wholeWordBuffered() || ended || bus::callWaiting()) return true;
+        if (wholeWordBuffered() || in.ended || bus::callWaiting()) return true;
         std::int64_t left = deadline - clockMs();
         if (!detail::stdinWait(left > 0 ? static_cast<int>(left) : 0)) return bus::callWaiting();
         // Blank lines are no command, and half a word waits in the buffer for its end while the
@@ -135,8 +153,9 @@ bool waitForInput(int timeoutMs) {
 }
 
 bool typedWordWaiting() {
-    while (!wholeWordBuffered() && !ended && detail::stdinWait(0)) takeInReady();
-    return wholeWordBuffered() || ended;
+    const InputBuffer& in = inputBuffer();
+    while (!wholeWordBuffered() && !in.ended && detail::stdinWait(0)) takeInReady();
+    return wholeWordBuffered() || in.ended;
 }
 
 }  // namespace platform

@@ -52,6 +52,10 @@ bool waitForInput(int timeoutMs);
 // whether the keyboard waits too.
 bool typedWordWaiting();
 
+// The words Tab completes at the player's prompts where standard input and output are a terminal
+// with a line editor (POSIX); at a directory question it completes directories. Elsewhere unused.
+void offerCompletions(std::vector<std::string> words);
+
 // ---- Output ---------------------------------------------------------------------------------
 // The player's own messages, written in the source as UTF-8; converted to the console's
 // character set (POSIX: code page 932 in Shift_JIS locales; Windows: UTF-16 to a console, code

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/posix/terminal.h"
 #include "platform/posix/text_conversion.h"
 
 namespace platform {
@@ -48,10 +49,12 @@ void endWhenOutputClosed() {
 }  // namespace
 
 void writeBytes(std::string_view bytes) {
+    if (posix::terminal::inUse()) return posix::terminal::write(bytes);
     if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) endWhenOutputClosed();
 }
 
 void flushOutput() {
+    if (posix::terminal::inUse()) return posix::terminal::flush();
     if (std::fflush(stdout) != 0) endWhenOutputClosed();
 }
 

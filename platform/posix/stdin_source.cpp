@@ -1,5 +1,6 @@
-// Standard input as raw bytes: a terminal, a pipe or a file, read through the file descriptor so
-// that the shared buffer above it is the only buffer.
+// Standard input as raw bytes: a pipe, a file, or a terminal without a line editor, read through
+// the file descriptor so that the shared buffer above it is the only buffer. At a terminal with
+// the line editor (posix/terminal.h), the lines entered there.
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <initializer_list>
 
 #include "platform/desktop_bus.h"
+#include "platform/posix/terminal.h"
 #include "platform/stdin_source.h"
 
 namespace platform::detail {
@@ -30,6 +32,7 @@ namespace {
 }  // namespace
 
 std::size_t stdinRead(char* buf, std::size_t size) {
+    if (posix::terminal::inUse()) return posix::terminal::read(buf, size);
     for (;;) {
         ssize_t got = ::read(STDIN_FILENO, buf, size);
         if (got >= 0) return static_cast<std::size_t>(got);
@@ -38,6 +41,7 @@ std::size_t stdinRead(char* buf, std::size_t size) {
 }
 
 bool stdinWait(int timeoutMs) {
+    if (posix::terminal::inUse()) return posix::terminal::wait(timeoutMs);
     // Beside standard input, the desktop bus's descriptor (ignored when -1), readable while a
     // command of its own waits: unless standard input is ready too, the wait ends with nothing to read.
     std::array<pollfd, 2> fds{pollfd{STDIN_FILENO, POLLIN, 0}, pollfd{bus::wakeDescriptor(), POLLIN, 0}};

@@ -31,7 +31,7 @@ struct BusCall {
 
 struct World {
     std::int64_t ms = 0;
-    std::deque<Piece> input;
+    std::deque<Piece> typed;
     std::deque<BusCall> busCalls;
     std::vector<platform::bus::Status> shown;
     std::string out;
@@ -50,6 +50,7 @@ struct World {
     std::int64_t soundLeftMs = 0;                                // what was left of it at the pause
     double volume = -1;                                          // the output's own; none
     std::vector<std::pair<std::int64_t, double>> volumeChanges;  // made from elsewhere, at a time
+    platform::detail::InputBuffer input{};
 };
 
 World world;
@@ -79,10 +80,9 @@ void record(const char* what, std::uint32_t fromMs = 0, double volume = 0) {
 void reset() {
     world = World{};
     world.tree["/"] = true;
-    platform::detail::resetInput();
 }
 
-void typeAt(std::int64_t atMs, const std::string& text) { world.input.push_back({atMs, text}); }
+void typeAt(std::int64_t atMs, const std::string& text) { world.typed.push_back({atMs, text}); }
 
 const std::string& output() { return world.out; }
 
@@ -151,20 +151,22 @@ void writeError(std::string_view utf8) { world.out.append(utf8); }
 
 namespace detail {
 
+InputBuffer& inputBuffer() { return world.input; }
+
 std::size_t stdinRead(char* buf, std::size_t size) {
-    if (world.input.empty()) return 0;
-    fake::Piece& next = world.input.front();
+    if (world.typed.empty()) return 0;
+    fake::Piece& next = world.typed.front();
     if (next.atMs > world.ms) world.ms = next.atMs;  // the read waits for the user
     std::size_t n = std::min(size, next.text.size());
     std::copy_n(next.text.data(), n, buf);
     next.text.erase(0, n);
-    if (next.text.empty()) world.input.pop_front();
+    if (next.text.empty()) world.typed.pop_front();
     return n;
 }
 
 bool stdinWait(int timeoutMs) {
-    if (world.input.empty()) return true;  // the end of input is ready at once
-    std::int64_t typed = world.input.front().atMs;
+    if (world.typed.empty()) return true;  // the end of input is ready at once
+    std::int64_t typed = world.typed.front().atMs;
     if (typed <= world.ms) return true;
     std::int64_t called =
         world.busCalls.empty() ? std::numeric_limits<std::int64_t>::max() : world.busCalls.front().atMs;

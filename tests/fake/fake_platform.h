@@ -11,8 +11,8 @@
 
 namespace fake {
 
-// Forgets everything: clock back to the start, no input, an empty tree with only "/", no output,
-// no device calls, no file open.
+// Forgets everything: clock back to the start, no input (typed or in the player's buffer), an empty
+// tree with only "/", no output, no device calls, no file open.
 void reset();
 
 // ---- Input ----

@@ -56,6 +56,8 @@ struct Scenario {
 
 // clang-format off
 const Scenario kScenarios[] = {
+    // The end of input ends the run as exit does; the next scenario reads its own input afresh.
+    {"TheEndOfInputEndsTheRun", {"a.mp3"}, 60'000, {{1000, "ls"}}, "0 a.mp3@0, 1000 finish", "\n0 | a\nQuavelin~ a~$ "},
     {"TracksWrapWithALineEndBeforeEachPrompt", {"a.mp3", "b.mp3", "c.mp3"}, 2000, {{10'000, "exit"}},
      "0 a.mp3@0, 0 queue b.mp3, 2000 advance, 2000 queue c.mp3, 4000 advance, 4000 queue a.mp3, 6000 advance, 6000 queue b.mp3, 8000 advance, 8000 queue c.mp3, 10000 finish",
      "2 | c\n\nQuavelin~ a~$ \nQuavelin~ b~$ \nQuavelin~ c~$ \nQuavelin~ a~$ "},
