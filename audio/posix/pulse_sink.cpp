@@ -208,6 +208,12 @@ void watchVolume() {
 
 double volume() { return lost ? -1 : streamVolume; }
 
+// Called locked: the stream is corked for good (the main loop's thread renders nothing more).
+void close() {
+    if (stream != nullptr) drop(pa_stream_cork(stream, 1, nullptr, nullptr));
+    renderFrames = [](float* out, std::size_t frames) { std::fill(out, out + frames * kChannels, 0.0F); };
+}
+
 // Taken at once, as the server will have it: nothing waits for its answer.
 void setVolume(double to) {
     if (lost || stream == nullptr) return;
@@ -342,58 +348,63 @@ void connectStream(pa_stream_flags_t flags) {
 }
 
 // The first connection, at the first track: waited for, but no longer than kConnectUsec each.
-bool connect() {
+PulseAnswer connect() {
     context = pa_context_new(pa_threaded_mainloop_get_api(loop), "quavelin");
-    if (context == nullptr) return false;
+    if (context == nullptr) return PulseAnswer::None;
     pa_context_set_state_callback(context, onContextState, nullptr);
-    if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) return false;
-    if (!waitFor([] { return pa_context_get_state(context) == PA_CONTEXT_READY; },
-                 [] { return !PA_CONTEXT_IS_GOOD(pa_context_get_state(context)); }, kConnectUsec))
-        return false;
+    if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) return PulseAnswer::None;
+    // Waited for without an answer, or failed: a server that took the connection and stopped
+    // answering is silent, where none at all is none.
+    auto answerOf = [](bool ok, bool gone) {
+        return ok ? PulseAnswer::Ready : gone ? PulseAnswer::None : PulseAnswer::Silent;
+    };
+    auto contextGone = [] { return !PA_CONTEXT_IS_GOOD(pa_context_get_state(context)); };
+    bool ok =
+        waitFor([] { return pa_context_get_state(context) == PA_CONTEXT_READY; }, contextGone, kConnectUsec);
+    if (!ok) return answerOf(ok, contextGone());
     pa_operation* info = pa_context_get_server_info(context, onServerInfo, nullptr);
-    if (info == nullptr) return false;
-    const bool told =
-        waitFor([&] { return pa_operation_get_state(info) == PA_OPERATION_DONE; },
-                [&] { return pa_operation_get_state(info) == PA_OPERATION_CANCELLED; }, kConnectUsec);
+    if (info == nullptr) return PulseAnswer::None;
+    ok = waitFor([&] { return pa_operation_get_state(info) == PA_OPERATION_DONE; },
+                 [&] { return pa_operation_get_state(info) == PA_OPERATION_CANCELLED; }, kConnectUsec);
     pa_operation_unref(info);
-    if (!told) return false;
+    if (!ok) return answerOf(ok, contextGone());
     connectStream(PA_STREAM_START_CORKED);
-    if (stream == nullptr ||
-        !waitFor([] { return pa_stream_get_state(stream) == PA_STREAM_READY; },
-                 [] { return !PA_STREAM_IS_GOOD(pa_stream_get_state(stream)); }, kConnectUsec))
-        return false;
+    if (stream == nullptr) return PulseAnswer::None;
+    auto streamGone = [] { return !PA_STREAM_IS_GOOD(pa_stream_get_state(stream)); };
+    ok = waitFor([] { return pa_stream_get_state(stream) == PA_STREAM_READY; }, streamGone, kConnectUsec);
+    if (!ok) return answerOf(ok, streamGone() || contextGone());
     rate = static_cast<int>(pa_stream_get_sample_spec(stream)->rate);
     watchVolume();
-    return true;
+    return PulseAnswer::Ready;
 }
 
 }  // namespace
 
-bool openPulseSink(QuavelinRender render, QuavelinResync resync, QuavelinRestart restart,
-                   QuavelinSink& sink) {
+PulseAnswer openPulseSink(QuavelinRender render, QuavelinResync resync, QuavelinRestart restart,
+                          QuavelinSink& sink) {
     renderFrames = render;
     resyncOutput = resync;
     restartOutput = restart;
     loop = pa_threaded_mainloop_new();
-    if (loop == nullptr) return false;
-    bool ready = false;
+    if (loop == nullptr) return PulseAnswer::None;
+    PulseAnswer answer = PulseAnswer::None;
     {
         // libpulse's own complaints (a missing cookie, an unreadable configuration) stay unseen.
         QuietStderr quiet;
         pa_threaded_mainloop_lock(loop);
-        ready = pa_threaded_mainloop_start(loop) == 0 && connect();
-        established = ready;
-        if (!ready) disconnect();
+        if (pa_threaded_mainloop_start(loop) == 0) answer = connect();
+        established = answer == PulseAnswer::Ready;
+        if (!established) disconnect();
         pa_threaded_mainloop_unlock(loop);
     }
-    if (!ready) {
+    if (answer != PulseAnswer::Ready) {
         pa_threaded_mainloop_stop(loop);
         pa_threaded_mainloop_free(loop);
         loop = nullptr;
-        return false;
+        return answer;
     }
-    sink = QuavelinSink{rate, lock, unlock, playhead, takeBackFrom, start, volume, setVolume};
-    return true;
+    sink = QuavelinSink{rate, lock, unlock, playhead, takeBackFrom, start, volume, setVolume, close};
+    return answer;
 }
 
 }  // namespace sound

@@ -10,11 +10,17 @@
 
 namespace sound {
 
-// Connects to the server PULSE_SERVER names, or the user's; never starts one. Fills sink and
-// returns true once the stream is ready; false, quietly, when no server answers within a second.
-// A server that goes away later is tried again: restart is called (on the stream's thread, locked)
-// before the new stream plays, and resync when the sound plays on after the server stalled or
-// after a new stream started late.
-bool openPulseSink(QuavelinRender render, QuavelinResync resync, QuavelinRestart restart, QuavelinSink& sink);
+enum class PulseAnswer {
+    Ready,   // the stream is ready
+    None,    // no server: nothing took the connection, or it was refused
+    Silent,  // a server took the connection and did not answer in time
+};
+
+// Connects to the server PULSE_SERVER names, or the user's; never starts one. Fills sink once the
+// stream is ready; quietly, each step waits a second at most. A server that goes away later is
+// tried again: restart is called (on the stream's thread, locked) before the new stream plays, and
+// resync when the sound plays on after the server stalled or after a new stream started late.
+PulseAnswer openPulseSink(QuavelinRender render, QuavelinResync resync, QuavelinRestart restart,
+                          QuavelinSink& sink);
 
 }  // namespace sound

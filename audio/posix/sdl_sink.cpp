@@ -53,6 +53,7 @@ void takeBackFrom(std::int64_t) {}
 // The device's volume is the system's: the player offers none of its own here.
 double volume() { return -1; }
 void setVolume(double) {}
+void close() { SDL_CloseAudioDevice(device); }
 
 // The device opens paused and starts only once a track is set to play: started earlier, its
 // first buffer would be silence. Starting a running device changes nothing.
@@ -61,7 +62,8 @@ void start() { SDL_PauseAudioDevice(device, 0); }
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) int quavelin_open_sdl_sink(QuavelinRender render,
-                                                                             QuavelinSink* sink) {
+                                                                             QuavelinSink* sink,
+                                                                             int silentOnly) {
     renderFrames = render;
     // SIGINT, SIGTERM and SIGHUP keep their default action: the player ends at once.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -69,7 +71,9 @@ extern "C" __attribute__((visibility("default"))) int quavelin_open_sdl_sink(Qua
     bool silent = false;
     {
         sound::QuietStderr quiet;
+        if (silentOnly != 0) SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
         device = openDevice();
+        silent = silentOnly != 0;
         if (device == 0) {
             // SDL's dummy output keeps real time, so tracks still take as long as they last.
             SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
@@ -77,7 +81,10 @@ extern "C" __attribute__((visibility("default"))) int quavelin_open_sdl_sink(Qua
             silent = true;
         }
     }
+    // The output opens its sink on a thread that ends once it is open: what SDL keeps for this
+    // thread alone (its last error) goes with it.
+    SDL_TLSCleanup();
     if (device == 0) return 0;
-    *sink = QuavelinSink{rate, lock, unlock, playhead, takeBackFrom, start, volume, setVolume};
+    *sink = QuavelinSink{rate, lock, unlock, playhead, takeBackFrom, start, volume, setVolume, close};
     return silent ? 2 : 1;
 }

@@ -8,7 +8,7 @@
 
 namespace sound {
 
-int openSdlSink(QuavelinRender render, QuavelinSink& sink) {
+int openSdlSink(QuavelinRender render, QuavelinSink& sink, bool silentOnly) {
     Dl_info self{};
     if (::dladdr(reinterpret_cast<void*>(&openSdlSink), &self) == 0 || self.dli_fname == nullptr) return 0;
     std::string path = self.dli_fname;
@@ -16,7 +16,7 @@ int openSdlSink(QuavelinRender render, QuavelinSink& sink) {
     void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) return 0;
     auto open = reinterpret_cast<QuavelinOpenSdlSink>(::dlsym(handle, kOpenSdlSinkName));
-    return open != nullptr ? open(render, &sink) : 0;
+    return open != nullptr ? open(render, &sink, silentOnly ? 1 : 0) : 0;
 }
 
 }  // namespace sound

@@ -57,12 +57,14 @@ struct QuavelinSink {
     // has none. Setting it does not wait for the server.
     double (*volume)();
     void (*setVolume)(double volume);
+    // Stops for good: nothing more is rendered, and the sink's thread is gone.
+    void (*close)();
 };
 
-// Opens SDL's output, rendering through render, and fills sink. Returns 1 for a device that is
-// heard, 2 for SDL's dummy output (no device could be opened: silent, but it keeps time), 0 when
-// there is no output at all.
-using QuavelinOpenSdlSink = int (*)(QuavelinRender render, QuavelinSink* sink);
+// Opens SDL's output, rendering through render, and fills sink: SDL's dummy output alone when
+// silentOnly is non-zero. Returns 1 for a device that is heard, 2 for SDL's dummy output (no device
+// could be opened, or none was to be: silent, but it keeps time), 0 when there is no output at all.
+using QuavelinOpenSdlSink = int (*)(QuavelinRender render, QuavelinSink* sink, int silentOnly);
 }
 
 namespace sound {
@@ -72,6 +74,6 @@ inline constexpr const char* kSdlModuleFileName = "quavelin-sound-sdl.so";
 inline constexpr const char* kOpenSdlSinkName = "quavelin_open_sdl_sink";
 
 // SDL's sink: from its module, or linked in (the tests' build). Returns as QuavelinOpenSdlSink.
-int openSdlSink(QuavelinRender render, QuavelinSink& sink);
+int openSdlSink(QuavelinRender render, QuavelinSink& sink, bool silentOnly);
 
 }  // namespace sound

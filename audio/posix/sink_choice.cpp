@@ -15,20 +15,42 @@ bool sdlAskedFor() {
     return driver != nullptr && *driver != '\0';
 }
 
+SinkChoice serverSink(const QuavelinSink& sink) {
+    SinkChoice choice;
+    choice.sink = sink;
+    choice.keepsFrames = true;
+    return choice;
+}
+
 }  // namespace
 
 SinkChoice openSink(QuavelinRender render, QuavelinResync resync, QuavelinRestart restart) {
+    QuavelinSink sink{};
+    const PulseAnswer server =
+        sdlAskedFor() ? PulseAnswer::None : openPulseSink(render, resync, restart, sink);
+    if (server == PulseAnswer::Ready) return serverSink(sink);
+    // A server that does not answer is not handed to another of its clients (SDL's own, or ALSA's
+    // plugin for it, ALSA's default on a desktop), which would wait on it without end: SDL's
+    // silent output keeps the time until the server answers.
     SinkChoice choice;
-    if (!sdlAskedFor() && openPulseSink(render, resync, restart, choice.sink)) {
-        choice.keepsFrames = true;
-        return choice;
-    }
-    // Without a device SDL's dummy output is taken: it keeps real time, silently.
-    const int sdl = openSdlSink(render, choice.sink);
-    if (sdl != 1) std::fputs("quavelin: no usable sound device; tracks play silently.\n", stderr);
+    choice.serverSilent = server == PulseAnswer::Silent;
+    const int sdl = openSdlSink(render, choice.sink, choice.serverSilent);
+    if (choice.serverSilent)
+        std::fputs("quavelin: the sound server does not answer; tracks play silently until it does.\n",
+                   stderr);
+    else if (sdl != 1)
+        std::fputs("quavelin: no usable sound device; tracks play silently.\n", stderr);
     choice.silent = sdl == 2;
     choice.bufferFrames = kBufferFrames;
     return choice;
+}
+
+std::optional<SinkChoice> openServerSink(QuavelinRender render, QuavelinResync resync,
+                                         QuavelinRestart restart) {
+    QuavelinSink sink{};
+    if (openPulseSink(render, resync, restart, sink) != PulseAnswer::Ready) return std::nullopt;
+    std::fputs("quavelin: the sound server is back.\n", stderr);
+    return serverSink(sink);
 }
 
 }  // namespace sound

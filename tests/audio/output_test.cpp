@@ -107,7 +107,15 @@ const Command kNext = [](Tracks& t) {
 const Command kStop = [](Tracks&) { output::stop(); };
 const Command kExit = [](Tracks&) { output::finish(); };
 
-TEST(OutputChanges, NoCommandAndNoPairTypedTogetherClicksOnAnySink) {
+// The output opens its sink at its first call, on a thread of its own; each case starts once it is
+// open, so that where a change lands is where the sink says from the first command on.
+class OutputChanges : public testing::Test {
+protected:
+    void SetUp() override { output::stop(); }
+};
+using OutputJoins = OutputChanges;
+
+TEST_F(OutputChanges, NoCommandAndNoPairTypedTogetherClicksOnAnySink) {
     const std::vector<std::pair<std::string, std::vector<Command>>> kTyped{
         {"p", {kPause}},
         {"p r", {kPause, kResume}},
@@ -142,7 +150,7 @@ TEST(OutputChanges, NoCommandAndNoPairTypedTogetherClicksOnAnySink) {
 }
 
 // The process ends right after: by then the listener has heard the fade-out to its end.
-TEST(OutputChanges, TheEndOfTheRunReturnsOnceItsFadeOutIsHeard) {
+TEST_F(OutputChanges, TheEndOfTheRunReturnsOnceItsFadeOutIsHeard) {
     for (const auto& [sinkName, sink] : kSinks) {
         SCOPED_TRACE(sinkName);
         Tracks tracks;
@@ -158,7 +166,7 @@ TEST(OutputChanges, TheEndOfTheRunReturnsOnceItsFadeOutIsHeard) {
     }
 }
 
-TEST(OutputChanges, AChangeFadesOutFromWhereTheSoundIsHeardAndResumesWhereTheFadeEnded) {
+TEST_F(OutputChanges, AChangeFadesOutFromWhereTheSoundIsHeardAndResumesWhereTheFadeEnded) {
     for (const auto& [sinkName, sink] : kSinks) {
         SCOPED_TRACE(sinkName);
         Tracks tracks;
@@ -186,7 +194,7 @@ TEST(OutputChanges, AChangeFadesOutFromWhereTheSoundIsHeardAndResumesWhereTheFad
     }
 }
 
-TEST(OutputJoins, ATrackStartsWithItsOwnFirstFrameAndTheNextJoinsItFrameForFrame) {
+TEST_F(OutputJoins, ATrackStartsWithItsOwnFirstFrameAndTheNextJoinsItFrameForFrame) {
     for (const auto& [sinkName, sink] : kSinks) {
         // Queued while the first plays, after all of it is rendered, and after its end is heard.
         for (const std::int64_t queuedAfterMs : {200, 900, 1100}) {
@@ -219,7 +227,7 @@ TEST(OutputJoins, ATrackStartsWithItsOwnFirstFrameAndTheNextJoinsItFrameForFrame
 }
 
 // A pause and a resume just before the join, after the follower's first frames were rendered.
-TEST(OutputJoins, AChangeBeforeTheJoinLeavesTheFollowerJoinedToTheEnd) {
+TEST_F(OutputJoins, AChangeBeforeTheJoinLeavesTheFollowerJoinedToTheEnd) {
     for (const auto& [sinkName, sink] : kSinks) {
         SCOPED_TRACE(sinkName);
         ToneTrack a(1000, 0, 1000);
@@ -241,7 +249,7 @@ TEST(OutputJoins, AChangeBeforeTheJoinLeavesTheFollowerJoinedToTheEnd) {
     }
 }
 
-TEST(OutputJoins, AWithdrawnTrackIsNotHeardOrFadesOutWhereItWasHeard) {
+TEST_F(OutputJoins, AWithdrawnTrackIsNotHeardOrFadesOutWhereItWasHeard) {
     for (const auto& [sinkName, sink] : kSinks) {
         if (sink.kind == Kind::Blind) continue;  // it holds no more than a buffer: nothing to withdraw
         for (const std::int64_t withdrawnAfterMs : {900, 1200}) {

@@ -1,7 +1,10 @@
 #include "tests/audio/scripted_sink.h"
 
 #include <algorithm>
+#include <atomic>
 #include <deque>
+#include <mutex>
+#include <thread>
 
 #include "audio/posix/output_format.h"
 #include "audio/posix/sink_choice.h"
@@ -12,7 +15,11 @@ namespace {
 
 constexpr std::int64_t kBlindBuffer = 8192;
 
-QuavelinRender render = nullptr;
+// The output opens its sink on a thread of its own; the test's thread renders, as a sink's thread
+// would, with the sink locked, and only once the output has started it.
+std::atomic<QuavelinRender> render{nullptr};
+std::atomic<bool> started{false};
+std::recursive_mutex sinkLock;
 Setup setup;
 std::int64_t origin = 0;      // the stream frame heard first after the reset
 std::vector<float> stream;    // what the sink holds, by stream frame (both channels)
@@ -29,10 +36,11 @@ void fill() {
     const std::int64_t target = setup.kind == Kind::Blind
                                     ? heardTo + setup.heldFrames
                                     : readTo() + sound::framesIn(sound::kQueuedMs, kRate);
-    if (render == nullptr || written() >= target) return;
+    if (!started || written() >= target) return;
+    std::lock_guard<std::recursive_mutex> locked(sinkLock);
     const std::size_t at = stream.size();
     stream.resize(static_cast<std::size_t>(target) * sound::kChannels);
-    render(stream.data() + at, static_cast<std::size_t>(target) - at / sound::kChannels);
+    render.load()(stream.data() + at, static_cast<std::size_t>(target) - at / sound::kChannels);
 }
 
 // A server that never plays again what it has read keeps it as it was when read.
@@ -43,8 +51,8 @@ void readAhead() {
         inGraph.push_back(stream[static_cast<std::size_t>(heardTo + std::ssize(inGraph)) * sound::kChannels]);
 }
 
-void lock() {}
-void unlock() {}
+void lock() { sinkLock.lock(); }
+void unlock() { sinkLock.unlock(); }
 
 QuavelinPlayhead playhead(int asked) {
     // The output sleeps between the questions it asks without a change to make: time passes.
@@ -63,12 +71,14 @@ void takeBackFrom(std::int64_t from) {
 }
 
 void start() {
+    started = true;
     fill();
     readAhead();
 }
 
 double volume() { return -1; }
 void setVolume(double) {}
+void close() {}
 
 }  // namespace
 
@@ -77,10 +87,12 @@ void reset(Setup newSetup) {
     origin = heardTo = written();
     inGraph.clear();
     listened.clear();
-    start();
+    fill();
+    readAhead();
 }
 
 void hear(std::int64_t frames) {
+    while (!started) std::this_thread::yield();  // the output's opener has yet to start it
     for (std::int64_t k = 0; k < frames; ++k, ++heardTo) {
         fill();
         readAhead();
@@ -109,12 +121,17 @@ namespace sound {
 SinkChoice openSink(QuavelinRender renderFrames, QuavelinResync, QuavelinRestart) {
     scripted::render = renderFrames;
     SinkChoice choice;
-    choice.sink =
-        QuavelinSink{scripted::kRate,        scripted::lock,  scripted::unlock, scripted::playhead,
-                     scripted::takeBackFrom, scripted::start, scripted::volume, scripted::setVolume};
+    choice.sink = QuavelinSink{scripted::kRate,    scripted::lock,         scripted::unlock,
+                               scripted::playhead, scripted::takeBackFrom, scripted::start,
+                               scripted::volume,   scripted::setVolume,    scripted::close};
     choice.keepsFrames = true;
     choice.bufferFrames = scripted::kBlindBuffer;  // what SDL's buffer holds, unheard as far as it can tell
     return choice;
+}
+
+// Never asked for: the scripted sink is no server that failed to answer.
+std::optional<SinkChoice> openServerSink(QuavelinRender, QuavelinResync, QuavelinRestart) {
+    return std::nullopt;
 }
 
 }  // namespace sound
