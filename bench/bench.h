@@ -61,5 +61,6 @@ void addTimes(Table& table, const std::string& measure, const Tries& tries, doub
 
 void playbackRows(const Setup& setup, Table& table);  // tracks played to their end, start-up, listing
 void latencyRows(const Setup& setup, Table& table);   // typed commands, to their answer or to the sound
+void soundRows(const Setup& setup, Table& table);     // clicks, joins and a sine at its own rate
 
 }  // namespace bench

@@ -89,6 +89,7 @@ int main(int argc, char** argv) {
     Table table;
     playbackRows(setup, table);
     latencyRows(setup, table);
+    soundRows(setup, table);
     std::printf("| Measure | quavelin | reference | ratio | target | met |\n|---|---|---|---|---|---|\n");
     for (const Row& r : table)
         std::printf("| %s | %s | %s | %s | %s | %s |\n", r.measure.c_str(), r.ours.c_str(),

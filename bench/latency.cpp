@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 
 #include "bench/monitor.h"
 #include "tests/e2e/run_player.h"
@@ -67,22 +66,6 @@ void pauseAndNext(int tries, const Send& send, Monitor& monitor, const std::stri
     }
 }
 
-// The method's own delay: 100 ms of tone 2 written to pacat (5 ms latency), from the write to its onset.
-void calibrate(const Setup& setup, Monitor& monitor, Tries& onsets) {
-    Child pacat({"pacat", "--raw", "--format=s16le", "--rate=44100", "--channels=1", "--latency-msec=5", "-d",
-                 "quavelin"},
-                ".");
-    std::string click = (std::ostringstream() << std::ifstream(setup.media + "/click.raw").rdbuf()).str();
-    // Not timed: a new stream's first sounds come up to a second late while the server sets it up.
-    for (int k = 0; k < 3; ++k, std::this_thread::sleep_for(milliseconds(500))) pacat.write(click);
-    for (int k = 0; k < setup.tries; ++k) {
-        pauseBefore(k, setup.tries);
-        Clock::time_point written = Clock::now();
-        pacat.write(click);
-        onsets.add(written, monitor.waitFor(toneOf(2), written, written + seconds(2)));
-    }
-}
-
 // The 1 GB file: a jump into each tenth of it, to a tone the track itself would reach only seconds later.
 void jumpTries(const Setup& setup, Child& player, Monitor& monitor, Tries& jump) {
     const std::string media = setup.media + "/latency";
@@ -123,8 +106,7 @@ void latencyRows(const Setup& setup, Table& table) {
     const std::string media = setup.media + "/latency";
     const int tries = setup.tries;  // a plays tone 0, b tone 3, two minutes each
     Monitor monitor;
-    Tries onset, answer, ours[3], theirs[3], remote[3], runs, forward, back, jump, bigForward, bigBack;
-    calibrate(setup, monitor, onset);
+    Tries answer, ours[3], theirs[3], remote[3], runs, forward, back, jump, bigForward, bigBack;
     {
         Child player({QUAVELIN_BINARY}, media);
         start(player, monitor, "tones", "a");
@@ -162,7 +144,6 @@ void latencyRows(const Setup& setup, Table& table) {
     start(player, monitor, "gigabyte", "big");
     jumpTries(setup, player, monitor, jump);
     seekTries(tries, player, monitor, bigForward, bigBack);
-    addTimes(table, "method: pacat (5 ms) write -> onset at the monitor, ms", onset, 0);
     addTimes(table, "time typed -> first byte of its answer, ms", answer, 10, 20);
     const std::array<std::array<std::string, 4>, 3> effects{
         {{"pause", "pause", "monitor silent", "mpg123 -R PAUSE "},

@@ -44,11 +44,18 @@ inline Heard classOf(const std::int16_t (&samples)[256]) {
 
 class Monitor {
 public:
-    // Records the monitor of the private server's null sink "quavelin".
-    Monitor()
-        : parec_({"parec", "--raw", "--format=s16le", "--rate=44100", "--channels=1", "--latency-msec=5",
-                  "-d", "quavelin.monitor"},
-                 ".") {}
+    // Records a sink's monitor, by default the private server's null sink "quavelin" at 5 ms; another
+    // server's among extra's environment entries. Its left channel: a downmix would change the level.
+    explicit Monitor(int latencyMs = 5, const std::string& sink = "quavelin", int rate = 44100,
+                     const std::vector<std::string>& extra = {})
+        : parec_({"parec", "--raw", "--format=s16le", "--rate=" + std::to_string(rate), "--channels=2",
+                  "--latency-msec=" + std::to_string(latencyMs), "-d", sink + ".monitor"},
+                 ".", extra) {}
+    // Every sample heard so far.
+    std::vector<std::int16_t> samples() {
+        std::lock_guard lock(mutex_);
+        return samples_;
+    }
 
     // The moment a run of two windows began after since that accept takes, given the tone of the run
     // before it; nothing by the deadline.
@@ -92,8 +99,10 @@ private:
             Clock::time_point at = Clock::now();
             std::size_t used = 0;
             std::lock_guard lock(mutex_);
-            for (; used + sizeof window <= partial.size(); used += sizeof window) {
-                std::memcpy(window, partial.data() + used, sizeof window);
+            for (; used + 2 * sizeof window <= partial.size(); used += 2 * sizeof window) {
+                std::int16_t both[512];
+                std::memcpy(both, partial.data() + used, sizeof both);
+                for (std::size_t k = 0; k < 256; ++k) samples_.push_back(window[k] = both[2 * k]);
                 windows_.emplace_back(at, classOf(window));
             }
             partial.erase(0, used);
@@ -105,6 +114,7 @@ private:
     std::mutex mutex_;
     std::condition_variable grew_;
     std::vector<std::pair<Clock::time_point, Heard>> windows_;
+    std::vector<std::int16_t> samples_;
     std::jthread thread_{[this](const std::stop_token& stop) { record(stop); }};  // stopped and joined first
 };
 

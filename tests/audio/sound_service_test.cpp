@@ -341,7 +341,7 @@ std::vector<float> decoded(const std::string& name, int rate = sound::kDefaultRa
     sound::Track track(sound::openMpegFile(std::move(*file)));
     track.setRate(rate);
     track.moveTo(0);
-    std::vector<float> both(4096 * sound::kChannels), left;
+    std::vector<float> both(std::size_t{4096} * sound::kChannels), left;
     for (std::size_t got; (got = track.read(both.data(), 4096)) > 0;)
         for (std::size_t k = 0; k < got; ++k) left.push_back(both[k * sound::kChannels]);
     return left;
