@@ -32,11 +32,12 @@ void Timeline::render(float* out, std::size_t frames) {
 
 void Timeline::keep(const float* frames, std::size_t count) {
     const auto n = static_cast<std::int64_t>(count);
-    // Only the newest kept_ frames can matter.
-    for (std::int64_t k = std::max<std::int64_t>(0, n - kept_); k < n; ++k) {
-        const auto slot = static_cast<std::size_t>((rendered_ + k) % kept_) * kChannels;
-        history_[slot] = frames[k * kChannels];
-        history_[slot + 1] = frames[k * kChannels + 1];
+    // Only the newest kept_ frames can matter; they go into the ring in at most two pieces.
+    for (std::int64_t k = std::max<std::int64_t>(0, n - kept_); k < n;) {
+        const std::int64_t slot = (rendered_ + k) % kept_;
+        const std::int64_t piece = std::min(n - k, kept_ - slot);
+        std::copy_n(frames + k * kChannels, piece * kChannels, history_.begin() + slot * kChannels);
+        k += piece;
     }
     rendered_ += n;
     produced_ = rendered_;
@@ -84,10 +85,11 @@ void Timeline::produce(float* out, std::size_t frames) {
 std::vector<float> Timeline::wouldPlay(std::int64_t from, std::int64_t frames) {
     std::vector<float> out(static_cast<std::size_t>(frames) * kChannels);
     const std::int64_t kept = std::min(frames, rendered_ - from);
-    for (std::int64_t k = 0; k < kept; ++k) {
-        const auto slot = static_cast<std::size_t>((from + k) % kept_) * kChannels;
-        out[static_cast<std::size_t>(k) * kChannels] = history_[slot];
-        out[static_cast<std::size_t>(k) * kChannels + 1] = history_[slot + 1];
+    for (std::int64_t k = 0; k < kept;) {
+        const std::int64_t slot = (from + k) % kept_;
+        const std::int64_t piece = std::min(kept - k, kept_ - slot);
+        std::copy_n(history_.begin() + slot * kChannels, piece * kChannels, out.begin() + k * kChannels);
+        k += piece;
     }
     if (kept < frames) produce(out.data() + kept * kChannels, static_cast<std::size_t>(frames - kept));
     return out;
