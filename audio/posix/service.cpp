@@ -92,6 +92,9 @@ std::uint32_t lengthMs() {
     return track != nullptr ? track->lengthMs() : 0;
 }
 
+// The open scans the whole file: its length is exact at once.
+int lengthIsExact() { return 1; }
+
 void withdraw() {
     if (!queued().track) return;
     output::unfollow();
@@ -120,7 +123,7 @@ std::int64_t msUntilEnd() { return output::msUntilEnd().value_or(-1); }
 
 }  // namespace
 
-const SoundService kService{open,  play,     pause,   resume,     close,         lengthMs,
-                            queue, withdraw, advance, msUntilEnd, output::finish};
+const SoundService kService{open,          play,  pause,    resume,  close,      lengthMs,
+                            lengthIsExact, queue, withdraw, advance, msUntilEnd, output::finish};
 
 }  // namespace sound

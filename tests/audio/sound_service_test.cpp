@@ -77,7 +77,7 @@ TEST(SoundFiles, ThatCannotPlayOpenNothingAndStaySilent) {
     testing::internal::CaptureStderr();
     for (const fs::directory_entry& file : fs::directory_iterator(dir)) {
         EXPECT_EQ(openAndPlay(file.path().string(), 0), 0);
-        EXPECT_EQ(trackLengthMs(), 0) << file.path();
+        EXPECT_EQ(trackLength().ms, 0) << file.path();
         closeDevice();
     }
     EXPECT_EQ(testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr(), "");
@@ -372,7 +372,7 @@ TEST(SoundOutput, JoinedFormatsPlayAtTheirPitchAndSeeksLandWithoutRereading) {
         const std::uint64_t read = bytesRead() - before;
         EXPECT_TRUE(at == 0 ? read >= fs::file_size(path) : read < fs::file_size(path) / 4)
             << at << " ms: " << read;
-        EXPECT_NEAR(trackLengthMs(), joinedMs * 40.0, 40.0);
+        EXPECT_NEAR(trackLength().ms, joinedMs * 40.0, 40.0);
         EXPECT_NEAR(pitchOf(fromFirstSound(framesOf(0.2))), at % joinedMs < 3000 ? 500 : 1500, 25)
             << at << " ms";
         closeDevice();
