@@ -21,6 +21,7 @@
 #include <iterator>
 #include <numbers>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -41,6 +42,7 @@ namespace fs = std::filesystem;
 std::string fixture(const std::string& name) { return std::string(QUAVELIN_AUDIO_FIXTURES) + "/" + name; }
 std::size_t framesOf(double seconds) { return static_cast<std::size_t>(seconds * sound::kDefaultRate); }
 double pitchOf(const std::vector<float>& audio);
+std::uint64_t bytesRead();
 
 // The open file's length once the device has made it exact (it scans the file in the background);
 // 0 when that takes longer than 10 s.
@@ -73,6 +75,32 @@ TEST(SoundFiles, LengthIsWhatCanBeDecoded) {
                             {"mono22k.mp3", 15072},
                             {"truncated.mp3", 9013 + 25}})
         EXPECT_EQ(lengthMs(name), ms) << name;
+}
+
+// A long file without a Xing header (500 copies of one, 30 MB) is still being scanned when it has
+// opened: its length is at first the estimate of its first frames, and exact later. Closed, with
+// four others opened after it, nothing needs its scan any more, and it stops early.
+TEST(SoundFiles, ALongFileOpensBeforeItsScanWhichStopsOnceNothingNeedsIt) {
+    const fs::path path = fs::path(::testing::TempDir()) / "quavelin-long.mp3";
+    {
+        const std::ifstream copy(fixture("vbr-no-xing.mp3"), std::ios::binary);
+        const std::string bytes = (std::ostringstream() << copy.rdbuf()).str();
+        std::ofstream file(path, std::ios::binary);
+        for (int k = 0; k < 500; ++k) file << bytes;
+    }
+    const std::uint64_t before = bytesRead();
+    ASSERT_NE(soundService().open(path.c_str()), 0);
+    EXPECT_TRUE(trackLength().estimate);
+    soundService().close();
+    for (const char* name : {"cbr.mp3", "vbr-xing.mp3", "mono22k.mp3", "sine48k.mp3", "sine8k.mp3"})
+        lengthMs(name);
+    std::this_thread::sleep_for(std::chrono::seconds(1));  // a whole scan takes a fraction of it
+    EXPECT_LT(bytesRead() - before, fs::file_size(path) / 2);
+    // Opened again, it is scanned anew, to its end: 500 x 663 552 samples at 44.1 kHz.
+    ASSERT_NE(soundService().open(path.c_str()), 0);
+    EXPECT_EQ(exactLengthMs(), 7'523'265);
+    soundService().close();
+    fs::remove(path);
 }
 
 // Every file of fixtures/unplayable (see make-fixtures), a directory and a named pipe (opening it
