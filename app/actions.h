@@ -36,6 +36,9 @@ Flow seekForwardAction(PlayerState& state, std::string_view word);
 Flow jumpAction(PlayerState& state, std::string_view word);
 // The jump's second half, without its questions: plays from positionMs (at least 0).
 Flow jumpTo(PlayerState& state, std::int64_t positionMs);
+// The open track's length as the device knows it now; one that is still an estimate is asked for
+// again at every check.
+void readTrackLength(TrackClock& clock);
 
 // Lists, directories and help (screen_actions.cpp).
 Flow listAction(PlayerState& state, std::string_view word);

@@ -68,6 +68,14 @@ void awaitCommand() {
     }
 }
 
+// The length once more, while the device is still making it exact; the desktop's bus is shown a
+// change.
+void refreshLength(PlayerState& state) {
+    const std::int64_t before = state.clock.lengthMs;
+    readTrackLength(state.clock);
+    if (state.clock.lengthMs != before) publishStatus(state, false);
+}
+
 // Checks every 200 ms, acts on a typed line the moment it arrives, and ends the track the moment
 // it is over.
 TrackEnd playUntilTrackEnds(PlayerState& state, FollowingTrack& following) {
@@ -79,6 +87,7 @@ TrackEnd playUntilTrackEnds(PlayerState& state, FollowingTrack& following) {
             if (TrackEnd end = readAndApply(state, nextCheck, following); end != TrackEnd::Playing)
                 return end;
         }
+        if (state.clock.lengthIsEstimate) refreshLength(state);
         std::optional<std::int64_t> endsAt = trackEndsAtMs(state.clock);
         for (;;) {
             const std::int64_t now = platform::clockMs();
@@ -103,7 +112,7 @@ void startTrack(PlayerState& state, int slot, bool joined) {
     state.request = Request::None;
     if (!joined) openAndPlay(state.playingName(), 0);
     state.clock = TrackClock{};
-    state.clock.lengthMs = trackLengthMs();
+    readTrackLength(state.clock);
     state.clock.startMs = platform::clockMs();
     state.stopped = false;
     reprompt(state);

@@ -29,6 +29,7 @@ enum class Request {
 // system's time setting never moves. What the user sees of it is whole seconds, rounded down.
 struct TrackClock {
     std::int64_t lengthMs = 0;
+    bool lengthIsEstimate = false;              // the device is still making it exact: asked again
     std::int64_t startMs = 0;                   // the reading that stands for position 0
     std::optional<std::int64_t> pausedSinceMs;  // the reading at which the pause under way began
     std::int64_t pausedTotalMs = 0;             // time spent in finished pauses of this track

@@ -21,7 +21,7 @@ void playFrom(PlayerState& state, std::int64_t positionMs, std::int64_t now) {
     closeDevice();
     openAndPlay(state.playingName(), static_cast<std::int32_t>(positionMs));
     // The file may have been replaced since the track started: its length is the new file's.
-    state.clock.lengthMs = trackLengthMs();
+    readTrackLength(state.clock);
     state.clock.startMs = now - positionMs;
     state.clock.pausedTotalMs = 0;
     state.clock.pausedSinceMs.reset();
@@ -42,6 +42,12 @@ void printTimeLine(const PlayerState& state) {
 }
 
 }  // namespace
+
+void readTrackLength(TrackClock& clock) {
+    const TrackLength length = trackLength();
+    clock.lengthMs = length.ms;
+    clock.lengthIsEstimate = length.estimate;
+}
 
 Flow timeAction(PlayerState& state, std::string_view) {
     printTimeLine(state);

@@ -35,7 +35,11 @@ int openAndPlay(std::string_view trackName, std::int32_t fromMs) {
 void closeDevice() { service().close(); }
 void pauseDevice() { service().pause(); }
 void resumeDevice() { service().resume(); }
-std::int64_t trackLengthMs() { return service().lengthMs(); }
+TrackLength trackLength() {
+    // Asked first: a length that is exact stays so, and the one read next is then exact too.
+    const bool estimate = service().lengthIsExact() == 0;
+    return {service().lengthMs(), estimate};
+}
 
 bool queueTrack(std::string_view trackName) {
     return playable(trackName) && service().queue(std::string(trackName).c_str()) != 0;

@@ -12,8 +12,13 @@ int openAndPlay(std::string_view trackName, std::int32_t fromMs);
 void closeDevice();
 void pauseDevice();
 void resumeDevice();
-// Length of the open file in milliseconds; 0 when the device can't tell.
-std::int64_t trackLengthMs();
+// The open file's length in milliseconds (0 when the device can't tell), and whether it is still
+// an estimate: the device may be making it exact in the background, and is then asked again.
+struct TrackLength {
+    std::int64_t ms = 0;
+    bool estimate = false;
+};
+TrackLength trackLength();
 
 // Queues trackName to follow the open file with no gap; false when it won't (an extension the
 // device does not play, a file it can't open, a device that can't join files).

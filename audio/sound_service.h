@@ -21,6 +21,9 @@ struct SoundService {
     void (*close)();
     // The open file's length in milliseconds; 0 when nothing is open or the service can't tell.
     std::uint32_t (*lengthMs)();
+    // Zero while that length is an estimate that the service is still making exact (asked again, it
+    // may differ); non-zero once it is the file's exact length, and when nothing is open.
+    int (*lengthIsExact)();
     // Opens fileName to play right after the open file's end, with no gap between them, in place
     // of any file queued before. Non-zero when it could be opened and will follow.
     int (*queue)(const char* fileName);

@@ -60,7 +60,7 @@ void addTimes(Table& table, const std::string& measure, const Tries& tries, doub
               double worstMs = 0, const std::string& reference = "");
 
 void playbackRows(const Setup& setup, Table& table);  // tracks played to their end, start-up, listing
-void latencyRows(const Setup& setup, Table& table);   // typed commands, to their answer or to the sound
+void latencyRows(const Setup& setup, Table& table);   // the first sound, commands to their answer or sound
 void soundRows(const Setup& setup, Table& table);     // clicks, joins and a sine at its own rate
 
 }  // namespace bench

@@ -1,5 +1,5 @@
-// How long a command takes to be answered and heard: each typed (or called on the desktop bus) at a
-// timed moment, its effect found at the sink's monitor. The player and mpg123 -R take turns on it.
+// How long a start or a command takes to be answered and heard: each typed (or called on the desktop
+// bus) at a timed moment, its effect found at the sink's monitor. The player and mpg123 take turns.
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -66,6 +66,20 @@ void pauseAndNext(int tries, const Send& send, Monitor& monitor, const std::stri
     }
 }
 
+// From a program's start to its first sound: the player given the file's directory, mpg123 the file
+// (-o pulse); each ended once heard, and a while of silence before the next.
+void firstSoundTries(const Setup& setup, Monitor& monitor, const std::string& file, Tries& ours,
+                     Tries& theirs) {
+    const std::vector<std::string> programs[] = {{QUAVELIN_BINARY, file.substr(0, file.find('/'))},
+                                                 {"mpg123", "-q", "-o", "pulse", file}};
+    for (int k = 0; k < 2 * setup.tries; ++k) {
+        pauseBefore(k / 2, setup.tries);
+        Clock::time_point started = Clock::now();
+        Child child(programs[k % 2], setup.media + "/latency");
+        (k % 2 == 0 ? ours : theirs).add(started, monitor.waitFor(toneOf(0), started, started + seconds(10)));
+    }
+}
+
 // The 1 GB file: a jump into each tenth of it, to a tone the track itself would reach only seconds later.
 void jumpTries(const Setup& setup, Child& player, Monitor& monitor, Tries& jump) {
     const std::string media = setup.media + "/latency";
@@ -107,6 +121,9 @@ void latencyRows(const Setup& setup, Table& table) {
     const int tries = setup.tries;  // a plays tone 0, b tone 3, two minutes each
     Monitor monitor;
     Tries answer, ours[3], theirs[3], remote[3], runs, forward, back, jump, bigForward, bigBack;
+    Tries firstOurs[2], firstTheirs[2];
+    firstSoundTries(setup, monitor, "small/small.mp3", firstOurs[0], firstTheirs[0]);
+    firstSoundTries(setup, monitor, "gigabyte/big.mp3", firstOurs[1], firstTheirs[1]);
     {
         Child player({QUAVELIN_BINARY}, media);
         start(player, monitor, "tones", "a");
@@ -144,6 +161,10 @@ void latencyRows(const Setup& setup, Table& table) {
     start(player, monitor, "gigabyte", "big");
     jumpTries(setup, player, monitor, jump);
     seekTries(tries, player, monitor, bigForward, bigBack);
+    for (int k = 0; k < 2; ++k)  // at most 30 ms, and never later than mpg123
+        addTimes(table, std::string(k == 0 ? "1 MB" : "1 GB") + " MP3: start -> first sound, ms",
+                 firstOurs[k], std::min(30.0, median(firstTheirs[k].ms)), 0,
+                 "mpg123 " + text(firstTheirs[k]));
     addTimes(table, "time typed -> first byte of its answer, ms", answer, 10, 20);
     const std::array<std::array<std::string, 4>, 3> effects{
         {{"pause", "pause", "monitor silent", "mpg123 -R PAUSE "},

@@ -1,6 +1,5 @@
 // The player at work between commands: a track played to its end beside mpg123, start-up, a large
 // directory listed, the work between two tracks, and a track's tags on the desktop's bus.
-#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <thread>
@@ -38,19 +37,6 @@ Played playToEnd(const Setup& setup, const std::vector<std::string>& argv) {
     played.otherMs = played.cpuSeconds * 1000 - mainMs;
     if (status != (isPlayer ? 1 : 0)) fail(argv[0] + " failed: " + child.errors());
     return played;
-}
-
-// The moment SDL's disk output (32-bit float samples) first holds a sample above -40 dB (a decoded
-// silent MP3 is not all zeros), or nothing by the deadline.
-std::optional<Clock::time_point> firstSound(const std::string& path, Clock::time_point deadline) {
-    for (long seen = 0; Clock::now() < deadline;
-         std::this_thread::sleep_for(std::chrono::microseconds(100))) {
-        std::ifstream in(path, std::ios::binary);
-        in.seekg(seen);
-        for (float x; in.read(reinterpret_cast<char*>(&x), sizeof x); seen += sizeof x)
-            if (std::abs(x) > 0.01f) return Clock::now();
-    }
-    return std::nullopt;
 }
 
 // Started, to the first prompt; a directory typed there, to the prompt after its listing; peak memory.
@@ -124,16 +110,7 @@ void playbackRows(const Setup& setup, Table& table) {
                      verdict(figure(0, &Played::mainMs) < setup.seconds)});
 
     std::fprintf(stderr, "bench: start-up, listing, track change\n");
-    Tries firstAudio, startup, huge, small;
-    const std::string disk = setup.media + "/disk-output.raw";
-    for (int k = 0; k < 10; ++k) {
-        std::remove(disk.c_str());
-        Child player({QUAVELIN_BINARY}, setup.media, {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + disk});
-        player.expect(e2e::kDirPrompt);
-        Clock::time_point typed = player.type("tone\n");
-        firstAudio.add(typed, firstSound(disk, typed + seconds(10)));
-    }
-    addTimes(table, "directory typed -> first audio, ms", firstAudio, 50);
+    Tries startup, huge, small;
     std::vector<double> hugeMb, smallMb;
     list(setup, "list100000", startup, huge, hugeMb);
     list(setup, "list100", startup, small, smallMb);

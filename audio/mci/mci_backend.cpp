@@ -76,6 +76,9 @@ std::uint32_t lengthMs() {
     return static_cast<std::uint32_t>(status.dwReturn);
 }
 
+// The length MCI gives is the one it goes by.
+int lengthIsExact() { return 1; }
+
 // MCI plays one file at a time and can't join two: the next track starts when the player's clock
 // ends the one before, and the sound ends with the process.
 int queue(const char*) { return 0; }
@@ -88,8 +91,8 @@ void finish() {}
 double volume() { return -1; }
 void setVolume(double) {}
 
-constexpr SoundService kMci{open,     play,    pause,      resume, close,  lengthMs, queue,
-                            withdraw, advance, msUntilEnd, finish, volume, setVolume};
+constexpr SoundService kMci{open,  play,     pause,   resume,     close,  lengthMs, lengthIsExact,
+                            queue, withdraw, advance, msUntilEnd, finish, volume,   setVolume};
 
 }  // namespace
 

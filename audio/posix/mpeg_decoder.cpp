@@ -2,17 +2,18 @@
 // brought to the output format by the rate converter, so that a file whose format changes midway
 // plays right.
 #include <mpg123.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "audio/posix/decoder.h"
-#include "audio/posix/mpeg_header.h"
+#include "audio/posix/mpeg_scan.h"
 #include "audio/posix/output_format.h"
 #include "audio/posix/rate_converter.h"
 
@@ -24,8 +25,7 @@ namespace {
 // frames that reaches some 24 frames back, and anything less gives a stretch of silence in place
 // of the music after a seek.
 constexpr long kFramesBeforeSeekTarget = 32;
-// The file is read through a buffer of this size: the length scan looks at every frame header,
-// and reading each one from the system would make a track change wait for thousands of calls.
+// The file is read through a buffer of this size: decoding asks for a frame's bytes at a time.
 constexpr std::size_t kReadBuffer = std::size_t{64} * 1024;
 
 struct FileCloser {
@@ -49,27 +49,6 @@ off_t seekFile(void* file, off_t offset, int whence) {
     return fseeko(f, offset, whence) == 0 ? ftello(f) : -1;
 }
 
-// A run of frames at one rate. libmpg123 counts a file's samples as if every frame had the rate
-// of the frame it decodes at the moment, so where the rate changes, lengths and seek targets
-// come from these instead.
-struct RatePart {
-    off_t firstFrame;
-    std::int64_t firstOutputFrame;  // at the output's rate
-    long rate;
-    int samplesPerFrame;
-};
-
-// Numbers the parts' first output frames at outputRate.
-void countOutputFrames(std::vector<RatePart>& parts, long outputRate) {
-    std::int64_t outputFrames = 0;
-    for (std::size_t k = 0; k < parts.size(); ++k) {
-        parts[k].firstOutputFrame = outputFrames;
-        if (k + 1 < parts.size())
-            outputFrames += (parts[k + 1].firstFrame - parts[k].firstFrame) * parts[k].samplesPerFrame *
-                            outputRate / parts[k].rate;
-    }
-}
-
 // Native frames decoded at a time: a few MPEG frames' worth.
 constexpr std::size_t kNativeFrames = 4096;
 
@@ -77,13 +56,11 @@ class MpegDecoder final : public Decoder {
 public:
     // rate and channels are the first frame's: libmpg123 tells a format once, and the open
     // already asked for it.
-    MpegDecoder(File file, Handle handle, std::int64_t lengthMs, long rate, int channels,
-                std::vector<RatePart> parts)
+    MpegDecoder(File file, Handle handle, std::shared_ptr<const FileScan> scan, long rate, int channels)
         : file_(std::move(file)),
           handle_(std::move(handle)),
-          lengthMs_(lengthMs),
+          scan_(std::move(scan)),
           rate_(rate),
-          parts_(std::move(parts)),
           native_(kNativeFrames * kChannels),
           formatRate_(rate),
           channels_(channels) {}
@@ -91,7 +68,9 @@ public:
     // False when no converter can be made for the first frame's format.
     bool ready() { return converter_.setFormat(rate_, channels_, converted_); }
 
-    std::int64_t lengthMs() const override { return lengthMs_; }
+    std::int64_t lengthMs() const override { return scan_->lengthMs(); }
+    bool lengthIsExact() const override { return scan_->lengthIsExact(); }
+    void awaitScannedTo(std::int64_t ms) const override { scan_->awaitScannedTo(ms); }
 
     void setOutputRate(long rate) override {
         outputRate_ = rate;
@@ -108,6 +87,7 @@ public:
         served_ = 0;
         converter_.clear();
         ended_ = false;
+        takeFindings();
         if (parts_.empty())
             return mpg123_seek(handle_.get(), static_cast<off_t>(frame * rate_ / outputRate_), SEEK_SET) >= 0;
         auto part = std::prev(
@@ -140,6 +120,25 @@ public:
     }
 
 private:
+    // What the scan has found as far as it has come: the frame index, so that libmpg123 jumps close
+    // to a target instead of reading its way there, and the runs of one rate. Taken for good once it
+    // has found everything.
+    void takeFindings() {
+        if (tookAll_) return;
+        ScanFindings found = scan_->findings();
+        off_t* offsets = nullptr;
+        off_t step = 0;
+        std::size_t fill = 0;
+        // Where the decoder has read further than the scan, its own index reaches further.
+        if (!found.index.empty() &&
+            (mpg123_index(handle_.get(), &offsets, &step, &fill) != MPG123_OK ||
+             static_cast<off_t>(found.index.size()) * found.step > static_cast<off_t>(fill) * step))
+            mpg123_set_index(handle_.get(), found.index.data(), found.step, found.index.size());
+        parts_ = found.parts.size() > 1 ? std::move(found.parts) : std::vector<RatePart>{};
+        countOutputFrames(parts_, outputRate_);
+        tookAll_ = found.done;
+    }
+
     // The decoder before this one has reached its end: its conversion goes on here.
     void inherit(RateConverter&& converter) { inherited_ = std::move(converter); }
 
@@ -196,10 +195,11 @@ private:
 
     File file_;  // outlives the decoder handle, which reads from it
     Handle handle_;
-    std::int64_t lengthMs_;
-    long rate_;  // the first frame's, which is every frame's while parts_ is empty
+    std::shared_ptr<const FileScan> scan_;
+    bool tookAll_ = false;  // the scan's findings are all in handle_ and parts_
+    long rate_;             // the first frame's, which is every frame's while parts_ is empty
     long outputRate_ = kDefaultRate;
-    std::vector<RatePart> parts_;  // empty while the whole file has one rate
+    std::vector<RatePart> parts_;  // empty while the file has one rate, as far as it is scanned
     std::int64_t skip_ = 0;        // native frames still to drop after a seek
     std::vector<float> native_;    // as decoded
     long formatRate_;              // of what is decoded now
@@ -239,13 +239,15 @@ Handle newQuietHandle() {
     return handle;
 }
 
-// Whether an info frame (Xing or Info) near the start of the file counts more frames than its
-// size could hold: no MPEG audio frame is shorter than this many bytes. libmpg123 would take the
-// claim as the length, and may count the claimed frames' output one by one, which for billions of
-// frames holds the open for a minute. The tag is looked for in the bytes themselves, past an ID3v2 tag and as
-// far as the decoder's own search for a first frame reaches, so that a damaged first frame can't hide it.
-bool claimsMoreFramesThanFit(std::FILE* file, off_t fileSize) {
-    constexpr off_t kShortestFrameBytes = 16;
+// The largest counts of frames and of bytes that an info frame (Xing or Info) near the start of the
+// file claims, 0 where none does. The tag is looked for in the bytes themselves, past an ID3v2 tag
+// and as far as the decoder's own search for a first frame reaches, so that a damaged first frame
+// can't hide it.
+struct InfoClaims {
+    std::uint32_t frames = 0;
+    std::uint32_t bytes = 0;
+};
+InfoClaims infoClaims(std::FILE* file) {
     constexpr std::size_t kSearched = 8192;
     std::array<unsigned char, 10> id3{};
     off_t start = 0;
@@ -255,117 +257,63 @@ bool claimsMoreFramesThanFit(std::FILE* file, off_t fileSize) {
                       (off_t{id3[8]} & 0x7f) << 7 | (off_t{id3[9]} & 0x7f));
     std::vector<unsigned char> head(kSearched);
     std::size_t got = fseeko(file, start, SEEK_SET) == 0 ? std::fread(head.data(), 1, head.size(), file) : 0;
-    bool claims = false;
-    for (std::size_t at = 0; at + 12 <= got && !claims; ++at) {
+    InfoClaims claims;
+    for (std::size_t at = 0; at + 16 <= got; ++at) {
         const unsigned char* tag = head.data() + at;
         if (!std::equal(tag, tag + 4, "Xing") && !std::equal(tag, tag + 4, "Info")) continue;
         auto word = [](const unsigned char* b) {
             return std::uint32_t{b[0]} << 24 | std::uint32_t{b[1]} << 16 | std::uint32_t{b[2]} << 8 | b[3];
         };
-        bool countsFrames = (word(tag + 4) & 1u) != 0;
-        claims = countsFrames && off_t{word(tag + 8)} > fileSize / kShortestFrameBytes;
-    }
-    return fseeko(file, 0, SEEK_SET) == 0 && claims;
-}
-
-// Whether the frames at the index's entries all have the first one's rate: a header read at
-// each, without decoding.
-bool hasOneRate(mpg123_handle* h, int fd) {
-    off_t* offsets = nullptr;
-    off_t step = 0;
-    std::size_t fill = 0;
-    if (mpg123_index(h, &offsets, &step, &fill) != MPG123_OK) return true;
-    long first = 0;
-    for (std::size_t k = 0; k < fill; ++k) {
-        std::array<unsigned char, 4> header{};
-        if (::pread(fd, header.data(), header.size(), offsets[k]) != 4) continue;
-        long rate = mpegHeaderRate(header);
-        if (rate == 0) continue;
-        if (first == 0) first = rate;
-        if (rate != first) return false;
-    }
-    return true;
-}
-
-// Every frame's rate, read frame by frame from the file's start (headers only, nothing decoded),
-// as runs of one rate, with frames numbered as libmpg123 seeks to them; lengthMs is their sum.
-std::vector<RatePart> rateParts(std::FILE* file, long flags, std::int64_t& lengthMs) {
-    Handle probe(mpg123_new(nullptr, nullptr));
-    if (!probe || mpg123_param(probe.get(), MPG123_ADD_FLAGS, flags, 0.0) != MPG123_OK ||
-        mpg123_replace_reader_handle(probe.get(), readFile, seekFile, nullptr) != MPG123_OK ||
-        mpg123_open_handle(probe.get(), file) != MPG123_OK)
-        return {};
-    mpg123_handle* h = probe.get();
-    std::vector<RatePart> parts;
-    off_t last = 0;
-    lengthMs = 0;
-    auto endPart = [&] {
-        const RatePart& p = parts.back();
-        lengthMs += (last + 1 - p.firstFrame) * p.samplesPerFrame * 1000 / p.rate;
-    };
-    for (;;) {
-        int result = mpg123_framebyframe_next(h);
-        if (result != MPG123_OK && result != MPG123_NEW_FORMAT) break;
-        mpg123_frameinfo info{};
-        if (mpg123_info(h, &info) != MPG123_OK || info.rate <= 0) break;
-        off_t frame = mpg123_tellframe(h);
-        int samples = mpegSamplesPerFrame(info.version, info.layer);
-        if (parts.empty() || parts.back().rate != info.rate || parts.back().samplesPerFrame != samples) {
-            if (!parts.empty()) endPart();
-            parts.push_back({parts.empty() ? 0 : frame, 0, info.rate, samples});
+        // The flags say which counts follow: the frames first, then the bytes.
+        const std::uint32_t flags = word(tag + 4);
+        const unsigned char* count = tag + 8;
+        if ((flags & 1u) != 0) {
+            claims.frames = std::max(claims.frames, word(count));
+            count += 4;
         }
-        last = frame;
+        if ((flags & 2u) != 0) claims.bytes = std::max(claims.bytes, word(count));
     }
-    if (!parts.empty()) endPart();
-    countOutputFrames(parts, kDefaultRate);
-    return parts;
+    if (fseeko(file, 0, SEEK_SET) != 0) return {};
+    return claims;
 }
 
 }  // namespace
 
 std::unique_ptr<Decoder> openMpegFile(TrackFile trackFile) {
+    const FileIdentity identity = trackFile.identity();
     File file(::fdopen(trackFile.fd(), "rb"));
     if (!file) return nullptr;
-    int fd = trackFile.release();
+    const int fd = trackFile.release();
     if (std::setvbuf(file.get(), nullptr, _IOFBF, kReadBuffer) != 0) return nullptr;
     Handle handle = newQuietHandle();
     if (!handle) return nullptr;
     mpg123_handle* h = handle.get();
-    // An info frame that can't be true is passed over: the scan finds the real frames.
-    if (claimsMoreFramesThanFit(file.get(), trackFile.identity().size) &&
-        mpg123_param(h, MPG123_ADD_FLAGS, MPG123_IGNORE_INFOFRAME, 0.0) != MPG123_OK)
-        return nullptr;
+    // An info frame is believed only as far as it fits the file. One that counts more frames than
+    // the file could hold (no MPEG audio frame is shorter than 16 bytes) is passed over: libmpg123
+    // would take the claim as the length, and may count the claimed frames' output one by one,
+    // which for billions of frames holds the open for a minute. One that counts more bytes than the
+    // file has is a file cut short: the encoder's delay and padding it tells no longer frame the
+    // music, and every sample plays, as libmpg123 itself decides once a scan finds frames missing.
+    constexpr off_t kShortestFrameBytes = 16;
+    const InfoClaims claims = infoClaims(file.get());
+    if (off_t{claims.frames} > identity.size / kShortestFrameBytes) {
+        if (mpg123_param(h, MPG123_ADD_FLAGS, MPG123_IGNORE_INFOFRAME, 0.0) != MPG123_OK) return nullptr;
+    } else if (off_t{claims.bytes} > identity.size) {
+        if (mpg123_param(h, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0.0) != MPG123_OK) return nullptr;
+    }
     if (mpg123_open_handle(h, file.get()) != MPG123_OK) return nullptr;
-    // A scan through every frame makes the length exact where headers can only estimate it (VBR
-    // without a Xing header, a cut-off file) and builds the index for sample-exact seeks.
-    if (mpg123_scan(h) != MPG123_OK) return nullptr;
     long rate = 0;
     int channels = 0;
     int encoding = 0;
     if (mpg123_getformat(h, &rate, &channels, &encoding) != MPG123_OK || rate <= 0) return nullptr;
-    std::int64_t lengthMs = std::int64_t{mpg123_length(h)} * 1000 / rate;
-    std::vector<RatePart> parts;
-    if (!hasOneRate(h, fd)) {
-        // The file is read once more from its start, then opened again with the index kept.
-        off_t* offsets = nullptr;
-        off_t step = 0;
-        std::size_t fill = 0;
-        if (mpg123_index(h, &offsets, &step, &fill) != MPG123_OK) return nullptr;
-        std::vector<off_t> index(offsets, offsets + fill);
-        long flags = 0;
-        double ignored = 0;
-        if (mpg123_getparam(h, MPG123_FLAGS, &flags, &ignored) != MPG123_OK) return nullptr;
-        mpg123_close(h);
-        if (fseeko(file.get(), 0, SEEK_SET) != 0) return nullptr;
-        parts = rateParts(file.get(), flags, lengthMs);
-        if (fseeko(file.get(), 0, SEEK_SET) != 0 || mpg123_open_handle(h, file.get()) != MPG123_OK ||
-            mpg123_set_index(h, index.data(), step, index.size()) != MPG123_OK)
-            return nullptr;
-        if (parts.size() < 2) parts.clear();
-    }
-    if (lengthMs <= 0) return nullptr;
-    auto decoder = std::make_unique<MpegDecoder>(std::move(file), std::move(handle), lengthMs, rate, channels,
-                                                 std::move(parts));
+    // The first sound waits for nothing more: the length is the info frame's count, or the
+    // bitrate's estimate, until the scan has read every frame.
+    const std::int64_t estimateMs = std::int64_t{mpg123_length(h)} * 1000 / rate;
+    long flags = 0;
+    double ignored = 0;
+    if (estimateMs <= 0 || mpg123_getparam(h, MPG123_FLAGS, &flags, &ignored) != MPG123_OK) return nullptr;
+    auto decoder = std::make_unique<MpegDecoder>(std::move(file), std::move(handle),
+                                                 scanFile(fd, identity, flags, estimateMs), rate, channels);
     if (!decoder->ready()) return nullptr;
     return decoder;
 }

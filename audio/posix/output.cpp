@@ -145,20 +145,21 @@ void openInBackground() {
     }
 }
 
-// The state from the first call on; the sink's opener started once, and waited for a short while.
-std::unique_lock<std::mutex> ready() {
+// The state from the first call on; the sink's opener started once. A play waits a short while
+// for its first answer.
+std::unique_lock<std::mutex> ready(bool forPlay = false) {
     std::unique_lock<std::mutex> held(*guard);
     if (timeline == nullptr) {
         timeline = new Timeline(kDefaultRate, 0);
         try {
             std::thread(openInBackground).detach();
-            answered->wait_for(held, kFirstOpenWait, [] { return firstAnswer; });
         } catch (...) {
             held.unlock();
             openInBackground();  // no thread to be had: open now
             held.lock();
         }
     }
+    if (forPlay) answered->wait_for(held, kFirstOpenWait, [] { return firstAnswer; });
     return held;
 }
 
@@ -175,7 +176,7 @@ Place change(Place next, bool fadeIn) {
 }  // namespace
 
 void play(Track& track, std::uint32_t fromMs) {
-    auto state = ready();
+    auto state = ready(true);
     SinkLock lock;
     track.setRate(timeline->rate());
     open = &track;

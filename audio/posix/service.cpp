@@ -21,8 +21,7 @@ struct OpenFile {
 // Plain pointers, never destroyed: the output's thread may still render a track while std::exit
 // runs the static destructors, and the process's end releases everything anyway.
 // The open file, the one queued to follow it, and the one closed last, kept with its decoder and
-// frame index: d, f and jump close the track and open the same file again, and a large file's
-// scan would make every such move wait.
+// all it knows of the file: d, f and jump close the track and open the same file again.
 OpenFile& current() {
     static auto* const instance = new OpenFile{};
     return *instance;
@@ -76,7 +75,12 @@ int open(const char* fileName) {
 }
 
 void play(std::uint32_t fromMs) {
-    if (Track* track = current().track.get()) output::play(*track, fromMs);
+    Track* track = current().track.get();
+    if (track == nullptr) return;
+    // A play from inside a file that is still being scanned waits here for the scan to pass its
+    // position, not with the sink held off.
+    track->awaitScannedTo(fromMs);
+    output::play(*track, fromMs);
 }
 
 void pause() {
@@ -90,6 +94,11 @@ void resume() {
 std::uint32_t lengthMs() {
     const Track* track = current().track.get();
     return track != nullptr ? track->lengthMs() : 0;
+}
+
+int lengthIsExact() {
+    const Track* track = current().track.get();
+    return track == nullptr || track->lengthIsExact() ? 1 : 0;
 }
 
 void withdraw() {
@@ -120,8 +129,8 @@ std::int64_t msUntilEnd() { return output::msUntilEnd().value_or(-1); }
 
 }  // namespace
 
-const SoundService kService{
-    open,     play,    pause,      resume,         close,          lengthMs,         queue,
-    withdraw, advance, msUntilEnd, output::finish, output::volume, output::setVolume};
+const SoundService kService{open,       play,           pause,          resume,           close,
+                            lengthMs,   lengthIsExact,  queue,          withdraw,         advance,
+                            msUntilEnd, output::finish, output::volume, output::setVolume};
 
 }  // namespace sound

@@ -14,8 +14,11 @@ class Track {
 public:
     explicit Track(std::unique_ptr<Decoder> decoder) : decoder_(std::move(decoder)) {}
 
-    // Whole decodable length, rounded down to a millisecond.
+    // Whole decodable length, rounded down to a millisecond; see Decoder for one not yet exact.
     std::uint32_t lengthMs() const;
+    bool lengthIsExact() const { return decoder_->lengthIsExact(); }
+    // Returns once a move to ms can be made at once (see Decoder).
+    void awaitScannedTo(std::int64_t ms) const { decoder_->awaitScannedTo(ms); }
     // The whole length in frames of the output, by that length.
     std::int64_t frames() const { return framesIn(lengthMs(), rate_); }
     int rate() const { return rate_; }

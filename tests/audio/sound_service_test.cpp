@@ -21,6 +21,7 @@
 #include <iterator>
 #include <numbers>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -41,10 +42,20 @@ namespace fs = std::filesystem;
 std::string fixture(const std::string& name) { return std::string(QUAVELIN_AUDIO_FIXTURES) + "/" + name; }
 std::size_t framesOf(double seconds) { return static_cast<std::size_t>(seconds * sound::kDefaultRate); }
 double pitchOf(const std::vector<float>& audio);
+std::uint64_t bytesRead();
 
-std::uint32_t lengthMs(const std::string& name) {
+// The open file's length once the device has made it exact (it scans the file in the background);
+// 0 when that takes longer than 10 s.
+std::int64_t exactLengthMs() {
+    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+         std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(std::chrono::milliseconds(1)))
+        if (TrackLength length = trackLength(); !length.estimate) return length.ms;
+    return 0;
+}
+
+std::int64_t lengthMs(const std::string& name) {
     EXPECT_NE(soundService().open(fixture(name).c_str()), 0) << name;
-    std::uint32_t ms = soundService().lengthMs();
+    std::int64_t ms = exactLengthMs();
     soundService().close();
     return ms;
 }
@@ -52,17 +63,44 @@ std::uint32_t lengthMs(const std::string& name) {
 TEST(SoundFiles, LengthIsWhatCanBeDecoded) {
     // The tagged files say their length exactly, whatever their rate: the 15 s of the signal, and
     // the 1.9 s of the sines at 48 and 8 kHz.
-    EXPECT_EQ(lengthMs("vbr-xing.mp3"), 15000u);
-    EXPECT_EQ(lengthMs("sine48k.mp3"), 1900u);
-    EXPECT_EQ(lengthMs("sine8k.mp3"), 1900u);
-    // Untagged files (their headers give only an estimate) are as long as `mpg123 --gapless -w`
-    // decodes them; so is a file cut short (its tag still promises 15 s), plus the 25 ms lead-in
-    // (1105 samples) that a tag no longer trusted does not take off.
-    for (auto [name, ms] : {std::pair{"cbr.mp3", 15046u},
-                            {"vbr-no-xing.mp3", 15046u},
-                            {"mono22k.mp3", 15072u},
-                            {"truncated.mp3", 9013u + 25u}})
+    EXPECT_EQ(lengthMs("vbr-xing.mp3"), 15000);
+    EXPECT_EQ(lengthMs("sine48k.mp3"), 1900);
+    EXPECT_EQ(lengthMs("sine8k.mp3"), 1900);
+    // Untagged files, CBR or VBR, whose first frames give only an estimate (15 117 and 2 530 ms for
+    // the first two), are as long as `mpg123 --gapless -w` decodes them once scanned; so is a file
+    // cut short (its tag still promises 15 s), plus the 25 ms lead-in (1105 samples) that a tag no
+    // longer trusted does not take off.
+    for (auto [name, ms] : {std::pair{"cbr.mp3", 15046},
+                            {"vbr-no-xing.mp3", 15046},
+                            {"mono22k.mp3", 15072},
+                            {"truncated.mp3", 9013 + 25}})
         EXPECT_EQ(lengthMs(name), ms) << name;
+}
+
+// A long file without a Xing header (500 copies of one, 30 MB) is still being scanned when it has
+// opened: its length is at first the estimate of its first frames, and exact later. Closed, with
+// four others opened after it, nothing needs its scan any more, and it stops early.
+TEST(SoundFiles, ALongFileOpensBeforeItsScanWhichStopsOnceNothingNeedsIt) {
+    const fs::path path = fs::path(::testing::TempDir()) / "quavelin-long.mp3";
+    {
+        const std::ifstream copy(fixture("vbr-no-xing.mp3"), std::ios::binary);
+        const std::string bytes = (std::ostringstream() << copy.rdbuf()).str();
+        std::ofstream file(path, std::ios::binary);
+        for (int k = 0; k < 500; ++k) file << bytes;
+    }
+    const std::uint64_t before = bytesRead();
+    ASSERT_NE(soundService().open(path.c_str()), 0);
+    EXPECT_TRUE(trackLength().estimate);
+    soundService().close();
+    for (const char* name : {"cbr.mp3", "vbr-xing.mp3", "mono22k.mp3", "sine48k.mp3", "sine8k.mp3"})
+        lengthMs(name);
+    std::this_thread::sleep_for(std::chrono::seconds(1));  // a whole scan takes a fraction of it
+    EXPECT_LT(bytesRead() - before, fs::file_size(path) / 2);
+    // Opened again, it is scanned anew, to its end: 500 x 663 552 samples at 44.1 kHz.
+    ASSERT_NE(soundService().open(path.c_str()), 0);
+    EXPECT_EQ(exactLengthMs(), 7'523'265);
+    soundService().close();
+    fs::remove(path);
 }
 
 // Every file of fixtures/unplayable (see make-fixtures), a directory and a named pipe (opening it
@@ -77,7 +115,7 @@ TEST(SoundFiles, ThatCannotPlayOpenNothingAndStaySilent) {
     testing::internal::CaptureStderr();
     for (const fs::directory_entry& file : fs::directory_iterator(dir)) {
         EXPECT_EQ(openAndPlay(file.path().string(), 0), 0);
-        EXPECT_EQ(trackLengthMs(), 0) << file.path();
+        EXPECT_EQ(trackLength().ms, 0) << file.path();
         closeDevice();
     }
     EXPECT_EQ(testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr(), "");
@@ -408,23 +446,32 @@ std::uint64_t bytesRead() {
 }
 
 // The joined file (3 s of 500 Hz at 8 kHz mono, then 3 s of 1500 Hz at 48 kHz stereo) forty times
-// over. Each part is heard at its own pitch, and a seek (close, open, play from) lands by time
-// across the changes of format, with the frame index of the first open: the file is not read again.
+// over. Each part is heard at its own pitch, and a play from a position lands by time across the
+// changes of format: the first while the file is still being scanned, which it waits for to pass
+// its position; the others (close, open, play from) with the frame index of that scan, and so does
+// the file queued after itself (as in loop mode). The file is scanned once, and not read again.
 TEST(SoundOutput, JoinedFormatsPlayAtTheirPitchAndSeeksLandWithoutRereading) {
     capture();
     const fs::path path = QUAVELIN_JOINED_40;
-    const std::uint32_t joinedMs = lengthMs("joined.mp3");
+    const std::int64_t joinedMs = lengthMs("joined.mp3");
     EXPECT_TRUE(joinedMs >= 6000 && joinedMs < 6300) << joinedMs;  // each part at its rate, with padding
-    for (std::uint32_t at : {0u, 7 * joinedMs + 1500, 24 * joinedMs - 1500, 38 * joinedMs + 1500}) {
+    const std::int64_t first = 38 * joinedMs + 1500;
+    for (std::int64_t at : {first, std::int64_t{0}, 7 * joinedMs + 1500, 24 * joinedMs - 1500}) {
         const std::uint64_t before = bytesRead();
         ASSERT_EQ(openAndPlay(path.string(), static_cast<std::int32_t>(at)), 0);
-        // The first open scans the whole file; the others keep to a few frames about the position.
-        const std::uint64_t read = bytesRead() - before;
-        EXPECT_TRUE(at == 0 ? read >= fs::file_size(path) : read < fs::file_size(path) / 4)
-            << at << " ms: " << read;
-        EXPECT_NEAR(trackLengthMs(), joinedMs * 40.0, 40.0);
         EXPECT_NEAR(pitchOf(fromFirstSound(framesOf(0.2))), at % joinedMs < 3000 ? 500 : 1500, 25)
             << at << " ms";
+        EXPECT_NEAR(static_cast<double>(exactLengthMs()), joinedMs * 40.0, 40.0);
+        // The first open scans the whole file; the others keep to a few frames about the position.
+        const std::uint64_t read = bytesRead() - before;
+        EXPECT_TRUE(at == first ? read >= fs::file_size(path) : read < fs::file_size(path) / 4)
+            << at << " ms: " << read;
+        if (at == 0) {
+            ASSERT_TRUE(queueTrack(path.string()));
+            ASSERT_TRUE(advanceToQueuedTrack());
+            EXPECT_NEAR(static_cast<double>(exactLengthMs()), joinedMs * 40.0, 40.0);
+            EXPECT_LT(bytesRead() - before - read, fs::file_size(path) / 4) << "queued after itself";
+        }
         closeDevice();
         untilSilent();
     }

@@ -56,12 +56,14 @@ protected:
 
 TEST_F(EndToEndDesktopBus, PlayerctlDrivesAndReadsThePlayerThroughItsCommands) {
     TempTree tree;
-    for (const char* name : {"a.mp3", "b\xff.mp3", "c.mp3"})  // 15 s each; b's name is no UTF-8
-        fs::copy_file(fs::path(QUAVELIN_SOURCE_DIR) / "tests/audio/fixtures/cbr.mp3", tree.root() / name);
+    // 15 s each, as their Xing header says from the start; b's name is no UTF-8.
+    for (const char* name : {"a.mp3", "b\xff.mp3", "c.mp3"})
+        fs::copy_file(fs::path(QUAVELIN_SOURCE_DIR) / "tests/audio/fixtures/vbr-xing.mp3",
+                      tree.root() / name);
     Options onBus{.arguments = {"."}, .env = {"DBUS_SESSION_BUS_ADDRESS=" + bus}};
 
     std::unique_ptr<harness::Child> player = startPlayer(tree.root(), onBus);
-    const std::string length = " 15046000 ";
+    const std::string length = " 15000000 ";
     std::string announced = "Playing a" + length + "Playlist false\n";
     ASSERT_EQ(seen(bus, "Playing a" + length + "Playlist false"), announced);
     // What a sound menu hears: every change announced once, as it comes.
@@ -107,19 +109,34 @@ TEST_F(EndToEndDesktopBus, PlayerctlDrivesAndReadsThePlayerThroughItsCommands) {
     EXPECT_NE(setVolume.errors().find("PropertyReadOnly"), std::string::npos) << setVolume.errors();
     EXPECT_EQ(run({"playerctl", "-p", "quavelin", "volume"}, bus), "1.000000\n");
 
-    // A second player takes a name of its own, and Quit ends it as exit would.
-    std::unique_ptr<harness::Child> second = startPlayer(tree.root(), onBus);
+    // A second player takes a name of its own, and Quit ends it as exit would. It plays a long file
+    // without a Xing header (500 copies of one), whose first frames give a sixth of its length: the
+    // bus is shown the exact length once the player has scanned the file.
+    {
+        const std::ifstream copy(fs::path(QUAVELIN_SOURCE_DIR) / "tests/audio/fixtures/vbr-no-xing.mp3",
+                                 std::ios::binary);
+        const std::string bytes = (std::ostringstream() << copy.rdbuf()).str();
+        fs::create_directory(tree.root() / "long");
+        std::ofstream file(tree.root() / "long/long.mp3", std::ios::binary);
+        for (int k = 0; k < 500; ++k) file << bytes;
+    }
+    std::unique_ptr<harness::Child> second =
+        startPlayer(tree.root(), {.arguments = {"long"}, .env = onBus.env});
     const std::string instance = "quavelin.instance" + std::to_string(second->pid());
     std::string listed;
     for (auto end = Clock::now() + std::chrono::seconds(10);
          Clock::now() < end && listed.find(instance) == std::string::npos;)
         listed = run({"playerctl", "-l"}, bus);
     EXPECT_TRUE(listed == "quavelin\n" + instance + "\n" || listed == instance + "\nquavelin\n") << listed;
+    std::string exact;  // 500 x 663 552 samples at 44.1 kHz, in microseconds
+    for (auto end = Clock::now() + std::chrono::seconds(10); Clock::now() < end && exact != "7523265000\n";)
+        exact = run({"playerctl", "-p", instance, "metadata", "mpris:length"}, bus);
+    EXPECT_EQ(exact, "7523265000\n");
     run({"dbus-send", "--session", "--print-reply", "--dest=org.mpris.MediaPlayer2." + instance,
          "/org/mpris/MediaPlayer2", "org.mpris.MediaPlayer2.Quit"},
         bus);
     EXPECT_EQ(second->wait(Clock::now() + std::chrono::seconds(10)).status, 1);
-    EXPECT_TRUE(second->output().ends_with("2 | c\n\n" + prompt("a"))) << second->output();
+    EXPECT_TRUE(second->output().ends_with("0 | long\n\n" + prompt("long"))) << second->output();
 
     // The calls were carried out as the typed commands: their prompts, in their order, and no more.
     player->closeInput();

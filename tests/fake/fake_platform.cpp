@@ -41,6 +41,10 @@ struct World {
     std::string cwd = "/";
     std::vector<DeviceCall> calls;
     std::map<std::string, std::uint32_t> lengths;
+    // Every file's length is estimateMs for the first estimatedForMs after its open, when a test
+    // asks for that; the virtual time of each file's last open (or queue).
+    std::optional<std::pair<std::uint32_t, std::int64_t>> estimate;
+    std::map<std::string, std::int64_t> openedAtMs;
     std::string openFile;    // empty while none is open
     std::string queuedFile;  // empty while none is queued
     // The device's account of its sound, when a test asks for one: it runs soundLagMs behind
@@ -105,6 +109,9 @@ void addFile(const std::string& path) {
 
 const std::vector<DeviceCall>& deviceCalls() { return world.calls; }
 void setLengthMs(const std::string& name, std::uint32_t ms) { world.lengths[name] = ms; }
+void setEstimate(std::uint32_t estimateMs, std::int64_t estimatedForMs) {
+    world.estimate = {estimateMs, estimatedForMs};
+}
 void setSoundLagMs(std::int64_t ms) { world.soundLagMs = ms; }
 void setOutputVolume(double volume, std::int64_t atMs) { world.volumeChanges.emplace_back(atMs, volume); }
 
@@ -209,6 +216,7 @@ int open(const char* elementName) {
     std::string path = resolve(elementName);
     bool opened = !path.empty() && !world.tree[path];
     world.openFile = opened ? elementName : "";
+    world.openedAtMs[world.openFile] = world.ms;
     world.calls.push_back({world.ms, "open", elementName, 0});
     return opened ? 1 : 0;
 }
@@ -237,14 +245,23 @@ void close() {
     world.soundEndsAtMs.reset();
 }
 
+bool estimating() {
+    return world.estimate && !world.openFile.empty() &&
+           world.ms < world.openedAtMs[world.openFile] + world.estimate->second;
+}
+
 std::uint32_t lengthMs() {
     record("length");
+    if (estimating()) return world.estimate->first;
     return world.openFile.empty() ? 0 : lengthOf(world.openFile);
 }
+
+int lengthIsExact() { return estimating() ? 0 : 1; }
 
 int queue(const char* elementName) {
     std::string path = resolve(elementName);
     world.queuedFile = !path.empty() && !world.tree[path] ? elementName : "";
+    world.openedAtMs[world.queuedFile] = world.ms;
     world.calls.push_back({world.ms, "queue", elementName, 0});
     return world.queuedFile.empty() ? 0 : 1;
 }
@@ -283,8 +300,8 @@ void setVolume(double volume) {
     world.volume = volume;
 }
 
-constexpr SoundService kRecorder{open,     play,    pause,      resume, close,  lengthMs, queue,
-                                 withdraw, advance, msUntilEnd, finish, volume, setVolume};
+constexpr SoundService kRecorder{open,  play,     pause,   resume,     close,  lengthMs, lengthIsExact,
+                                 queue, withdraw, advance, msUntilEnd, finish, volume,   setVolume};
 
 }  // namespace
 }  // namespace fake
