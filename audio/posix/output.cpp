@@ -248,7 +248,7 @@ void unfollow() {
 void advance(Track& next) {
     auto state = ready();
     SinkLock lock;
-    const bool joined = timeline->joinedAt().has_value() && timeline->playing() == &next;
+    const bool joined = timeline->joined(&next);
     open = &next;
     paused = false;
     held = {};

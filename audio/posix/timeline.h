@@ -57,6 +57,8 @@ public:
     // Where the track that follows joined what played before it, once rendered and while no
     // change has come after it.
     std::optional<std::int64_t> joinedAt() const;
+    // Whether track is the one that joined there (its frames may all be rendered by now).
+    bool joined(const Track* track) const { return joined_ && joined_->track == track; }
     // The frame of the stream at which track's sound ends: where its last run of frames stopped,
     // or, while it plays on, where its length says it will.
     std::optional<std::int64_t> endOf(const Track* track) const;

@@ -23,46 +23,39 @@ namespace output = sound::output;
 using scripted::Kind;
 using scripted::kRate;
 
-// A tone of ms milliseconds at half scale, from the given phase; frame n is sample(n).
+std::int64_t ms(std::int64_t n) { return sound::framesIn(n, kRate); }
+
+// A tone of ms milliseconds at half scale from the given phase, whose frame n is sample(n).
 class Tone final : public sound::Decoder {
 public:
-    Tone(double hz, double phase, std::int64_t ms) : hz_(hz), phase_(phase), ms_(ms) {}
+    Tone(double hz, double phase, std::int64_t ms) : hz_(hz), phase_(phase), frames_(::ms(ms)) {}
     float sample(std::int64_t n) const {
-        return static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * hz_ * double(n) / rate_ + phase_));
+        return static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * hz_ * double(n) / kRate + phase_));
     }
-    std::int64_t lengthMs() const override { return ms_; }
-    void setOutputRate(long rate) override { rate_ = rate; }
+    std::int64_t lengthMs() const override { return sound::msIn(frames_, kRate); }
+    void setOutputRate(long) override {}
     void continueInto(sound::Decoder*) override {}
-    bool seek(std::int64_t frame) override {
-        at_ = frame;
-        return true;
-    }
+    bool seek(std::int64_t frame) override { return (at_ = frame) >= 0; }
     std::size_t read(float* out, std::size_t frames) override {
-        const auto n = static_cast<std::size_t>(
-            std::clamp<std::int64_t>(ms_ * rate_ / 1000 - at_, 0, static_cast<std::int64_t>(frames)));
-        for (std::size_t k = 0; k < n; ++k)
-            out[2 * k] = out[2 * k + 1] = sample(at_ + static_cast<std::int64_t>(k));
-        at_ += static_cast<std::int64_t>(n);
-        return n;
+        std::size_t k = 0;
+        for (; k < frames && at_ < frames_; ++k, ++at_) out[2 * k] = out[2 * k + 1] = sample(at_);
+        return k;
     }
 
 private:
     double hz_, phase_;
-    std::int64_t ms_;
-    long rate_ = sound::kDefaultRate;
-    std::int64_t at_ = 0;
+    std::int64_t frames_, at_ = 0;
 };
 
-// A track of a tone, which the output forgets before it goes.
+// A track of such a tone, which the output forgets before it goes.
 struct ToneTrack {
     explicit ToneTrack(double hz, double phase = 0, std::int64_t ms = 20'000)
         : tone(new Tone(hz, phase, ms)), track(std::unique_ptr<sound::Decoder>(tone)) {}
     ~ToneTrack() { output::forget(track); }
+    float sample(std::int64_t n) const { return tone->sample(n); }
     Tone* tone;
     sound::Track track;
 };
-
-std::int64_t ms(std::int64_t n) { return sound::framesIn(n, kRate); }
 
 // The largest step between neighbouring frames heard: a 1 kHz tone at half scale steps by
 // 0.5 * 2 pi * 1000 / 48000 at most; a cut is a step of up to the whole amplitude.
@@ -82,64 +75,26 @@ const std::vector<std::pair<std::string, scripted::Setup>> kSinks{
     {"blind, SDL's buffer ahead", {Kind::Blind, 8192}},  // as scripted_sink.cpp says it holds
 };
 
-struct Tracks {
-    ToneTrack a{1000};
-    ToneTrack b{1000};
-};
-
-// Each command as the service carries it out: a seek and a track by number close the track and
-// play again; commands typed together come a fraction of a millisecond apart.
-using Command = std::function<void(Tracks&)>;
-const Command kPause = [](Tracks&) { output::pause(); };
-const Command kResume = [](Tracks&) { output::resume(); };
-const Command kForward = [](Tracks& t) {
-    output::stop();
-    output::play(t.a.track, 12'000);
-};
-const Command kBack = [](Tracks& t) {
-    output::stop();
-    output::play(t.a.track, 300);
-};
-const Command kNext = [](Tracks& t) {
-    output::stop();
-    output::play(t.b.track, 0);
-};
-const Command kStop = [](Tracks&) { output::stop(); };
-const Command kExit = [](Tracks&) { output::finish(); };
-
-// The output opens its sink at its first call, on a thread of its own; each case starts once it is
-// open, so that where a change lands is where the sink says from the first command on.
-class OutputChanges : public testing::Test {
-protected:
-    void SetUp() override { output::stop(); }
-};
-using OutputJoins = OutputChanges;
-
-TEST_F(OutputChanges, NoCommandAndNoPairTypedTogetherClicksOnAnySink) {
-    const std::vector<std::pair<std::string, std::vector<Command>>> kTyped{
-        {"p", {kPause}},
-        {"p r", {kPause, kResume}},
-        {"f", {kForward}},
-        {"d", {kBack}},
-        {"n", {kNext}},
-        {"stop", {kStop}},
-        {"exit", {kExit}},
-        {"d f d", {kBack, kForward, kBack}},
-        {"f f", {kForward, kForward}},
-        {"n n", {kNext, kNext}},
-        {"f p", {kForward, kPause}},
-    };
+TEST(OutputChanges, NoCommandAndNoPairTypedTogetherClicksOnAnySink) {
+    // Each command as the service carries it out (a seek and a track by number close the track and
+    // play again); commands typed together come a fraction of a millisecond apart.
+    ToneTrack a(1000), b(1000);
+    const std::function<void()> p = output::pause, r = output::resume, stop = output::stop,
+                                exit = output::finish;
+    const std::function<void()> f = [&] { stop(), output::play(a.track, 12'000); };
+    const std::function<void()> d = [&] { stop(), output::play(a.track, 300); };
+    const std::function<void()> n = [&] { stop(), output::play(b.track, 0); };
+    const std::vector<std::pair<std::string, std::vector<std::function<void()>>>> kTyped{
+        {"p", {p}},      {"p r", {p, r}},  {"f", {f}},       {"d", {d}},
+        {"n", {n}},      {"stop", {stop}}, {"exit", {exit}}, {"d f d", {d, f, d}},
+        {"f f", {f, f}}, {"n n", {n, n}},  {"f p", {f, p}}};
     for (const auto& [sinkName, sink] : kSinks) {
         for (const auto& [typed, commands] : kTyped) {
             SCOPED_TRACE(sinkName + ": " + typed);
-            Tracks tracks;
             scripted::reset(sink);
-            output::play(tracks.a.track, 2000);
+            output::play(a.track, 2000);
             scripted::hear(ms(300));
-            for (const Command& command : commands) {
-                command(tracks);
-                scripted::hear(5);
-            }
+            for (const auto& command : commands) command(), scripted::hear(5);
             scripted::hear(ms(600));
             output::stop();
             scripted::hear(ms(1600));
@@ -149,129 +104,84 @@ TEST_F(OutputChanges, NoCommandAndNoPairTypedTogetherClicksOnAnySink) {
     }
 }
 
-// The process ends right after: by then the listener has heard the fade-out to its end.
-TEST_F(OutputChanges, TheEndOfTheRunReturnsOnceItsFadeOutIsHeard) {
+// A pause fades out from 10 ms after where the sound is heard and keeps its place where the fade
+// ends; the resume goes on from there. The end of the run returns once its fade has been heard.
+TEST(OutputChanges, AChangeFadesOutFromWhereTheSoundIsHeard) {
     for (const auto& [sinkName, sink] : kSinks) {
         SCOPED_TRACE(sinkName);
-        Tracks tracks;
-        scripted::reset(sink);
-        output::play(tracks.a.track, 0);
-        scripted::hear(ms(300));
-        const std::size_t before = scripted::heard().size();
-        output::finish();
-        const std::vector<float>& heard = scripted::heard();
-        EXPECT_EQ(heard.back(), 0.0F);
-        EXPECT_GE(heard.size(), before + sound::kFadeFrames);
-        output::stop();
-    }
-}
-
-TEST_F(OutputChanges, AChangeFadesOutFromWhereTheSoundIsHeardAndResumesWhereTheFadeEnded) {
-    for (const auto& [sinkName, sink] : kSinks) {
-        SCOPED_TRACE(sinkName);
-        Tracks tracks;
+        ToneTrack a(1000);
         scripted::reset(sink);
         const std::int64_t first = scripted::changePoint();  // where frame 0 of the tone is heard
-        output::play(tracks.a.track, 0);
+        output::play(a.track, 0);
         scripted::hear(ms(300));
         const std::int64_t at = scripted::changePoint();
         output::pause();
         scripted::hear(ms(200));
         const std::int64_t resumedAt = scripted::changePoint();
         output::resume();
-        scripted::hear(ms(1500));
+        scripted::hear(ms(300));
         const std::vector<float>& heard = scripted::heard();
-        const Tone& tone = *tracks.a.tone;
-        // Untouched up to the change, faded from there, silent once the fade is over.
-        EXPECT_EQ(heard[at - 1], tone.sample(at - 1 - first));
-        EXPECT_NE(heard[at + 1], tone.sample(at + 1 - first));
-        EXPECT_NEAR(heard[at + 1], tone.sample(at + 1 - first), 0.01);
+        EXPECT_EQ(heard[at - 1], a.sample(at - 1 - first));
+        EXPECT_NE(heard[at + 1], a.sample(at + 1 - first));
+        EXPECT_NEAR(heard[at + 1], a.sample(at + 1 - first), 0.01);
         EXPECT_EQ(heard[at + sound::kFadeFrames], 0.0F);
-        // The pause kept its place at the end of the fade: the tone goes on from there.
-        const std::int64_t kept = at + sound::kFadeFrames - first;
-        EXPECT_EQ(heard[resumedAt + sound::kFadeFrames], tone.sample(kept + sound::kFadeFrames));
-        output::stop();
+        EXPECT_EQ(heard[resumedAt + sound::kFadeFrames], a.sample(at - first + 2 * sound::kFadeFrames));
+        const std::size_t before = heard.size();
+        output::finish();
+        EXPECT_EQ(heard.back(), 0.0F);
+        EXPECT_GE(heard.size(), before + sound::kFadeFrames);
     }
 }
 
-TEST_F(OutputJoins, ATrackStartsWithItsOwnFirstFrameAndTheNextJoinsItFrameForFrame) {
+// a (1 s) played from its start, b queued to follow it after queuedMs; then, after changeMs, a
+// change. What was heard from where a's first frame was.
+std::vector<float> joined(const scripted::Setup& sink, ToneTrack& a, ToneTrack& b, std::int64_t queuedMs,
+                          std::int64_t changeMs, const std::function<void()>& change) {
+    scripted::reset(sink);
+    const std::int64_t start = scripted::changePoint();
+    output::play(a.track, 0);
+    scripted::hear(ms(queuedMs));
+    output::follow(b.track);
+    scripted::hear(ms(changeMs));
+    change();
+    scripted::hear(ms(1800));
+    output::stop();
+    return {scripted::heard().begin() + start, scripted::heard().end()};
+}
+
+TEST(OutputJoins, ATrackStartsWithItsOwnFirstFrameAndTheNextJoinsItFrameForFrame) {
     for (const auto& [sinkName, sink] : kSinks) {
-        // Queued while the first plays, after all of it is rendered, and after its end is heard.
-        for (const std::int64_t queuedAfterMs : {200, 900, 1100}) {
-            SCOPED_TRACE(sinkName + ", queued after " + std::to_string(queuedAfterMs) + " ms");
-            ToneTrack a(1000, std::numbers::pi / 2, 1000);
-            ToneTrack b(600, std::numbers::pi / 3, 1000);
-            scripted::reset(sink);
-            const std::int64_t start = scripted::changePoint();
-            output::play(a.track, 0);
-            scripted::hear(ms(queuedAfterMs));
-            const bool inTime = queuedAfterMs < 1000 && (sink.kind != Kind::Blind || queuedAfterMs < 900);
-            output::follow(b.track);
-            scripted::hear(ms(1800));
-            const std::vector<float>& heard = scripted::heard();
-            EXPECT_EQ(heard[start], a.tone->sample(0));
-            const std::int64_t join = start + ms(1000);
-            EXPECT_EQ(heard[join - 1], a.tone->sample(ms(1000) - 1));
-            if (inTime) {
-                for (std::int64_t k = 0; k < 100; ++k) ASSERT_EQ(heard[join + k], b.tone->sample(k)) << k;
-            } else {
-                // Too late to join: it starts as soon as it can, with its own first frame.
-                const auto begins =
-                    std::find_if(heard.begin() + join, heard.end(), [](float x) { return x != 0; });
-                ASSERT_NE(begins, heard.end());
-                EXPECT_EQ(*begins, b.tone->sample(0));
+        ToneTrack a(1000, std::numbers::pi / 2, 1000), b(600, 0.1, 1000);  // no frame of b is one of a's
+        const std::int64_t join = ms(1000);
+        auto joinsAt = [&](const std::vector<float>& heard, std::int64_t at) {
+            return heard[at - 1] == a.sample(join - 1) && heard[at] == b.sample(0) &&
+                   heard[at + 1] == b.sample(1);
+        };
+        // Queued while a plays, and after all of it is rendered (SDL has played it by then).
+        for (const std::int64_t queuedMs : {200, 900}) {
+            SCOPED_TRACE(sinkName + ", queued after " + std::to_string(queuedMs) + " ms");
+            const std::vector<float> heard = joined(sink, a, b, queuedMs, 0, [] {});
+            EXPECT_EQ(heard[0], a.sample(0));
+            if (sink.kind != Kind::Blind || queuedMs < 900) {
+                EXPECT_TRUE(joinsAt(heard, join));
             }
-            output::stop();
         }
-    }
-}
-
-// A pause and a resume just before the join, after the follower's first frames were rendered.
-TEST_F(OutputJoins, AChangeBeforeTheJoinLeavesTheFollowerJoinedToTheEnd) {
-    for (const auto& [sinkName, sink] : kSinks) {
         SCOPED_TRACE(sinkName);
-        ToneTrack a(1000, 0, 1000);
-        ToneTrack b(600, 0.1, 1000);  // none of its first frames is a frame of a
-        scripted::reset(sink);
-        output::play(a.track, 0);
-        output::follow(b.track);
-        scripted::hear(ms(800));
-        output::pause();
-        scripted::hear(ms(100));
-        output::resume();
-        scripted::hear(ms(1000));
-        const std::vector<float>& heard = scripted::heard();
-        const auto joined = std::find(heard.begin(), heard.end(), b.tone->sample(0));
-        ASSERT_NE(joined, heard.end());
-        EXPECT_EQ(*(joined - 1), a.tone->sample(ms(1000) - 1));
-        EXPECT_EQ(*(joined + 1), b.tone->sample(1));
-        output::stop();
-    }
-}
-
-TEST_F(OutputJoins, AWithdrawnTrackIsNotHeardOrFadesOutWhereItWasHeard) {
-    for (const auto& [sinkName, sink] : kSinks) {
+        // After its end is heard: b starts as soon as it can, with its own first frame.
+        std::vector<float> heard = joined(sink, a, b, 1100, 0, [] {});
+        const auto starts = std::find_if(heard.begin() + join, heard.end(), [](float x) { return x != 0; });
+        EXPECT_TRUE(starts != heard.end() && *starts == b.sample(0));
+        // A pause and a resume just before the join, after b's first frames were rendered.
+        heard =
+            joined(sink, a, b, 0, 800, [] { output::pause(), scripted::hear(ms(100)), output::resume(); });
+        const auto at = std::find(heard.begin(), heard.end(), b.sample(0)) - heard.begin();
+        EXPECT_TRUE(at < std::ssize(heard) - 1 && joinsAt(heard, at));
         if (sink.kind == Kind::Blind) continue;  // it holds no more than a buffer: nothing to withdraw
-        for (const std::int64_t withdrawnAfterMs : {900, 1200}) {
-            SCOPED_TRACE(sinkName + ", withdrawn after " + std::to_string(withdrawnAfterMs) + " ms");
-            ToneTrack a(1000, 0, 1000);
-            ToneTrack b(1000, 0, 1000);
-            scripted::reset(sink);
-            const std::int64_t start = scripted::changePoint();
-            output::play(a.track, 0);
-            output::follow(b.track);
-            scripted::hear(ms(withdrawnAfterMs));
-            output::unfollow();
-            scripted::hear(ms(1000));
-            const std::vector<float>& heard = scripted::heard();
-            const std::int64_t join = start + ms(1000);
-            EXPECT_EQ(heard[join - 1], a.tone->sample(ms(1000) - 1));
-            if (withdrawnAfterMs < 1000)
-                EXPECT_TRUE(std::all_of(heard.begin() + join, heard.end(), [](float x) { return x == 0; }));
-            else
-                EXPECT_LT(largestStep(heard), 1.1F * kToneStep);
-            EXPECT_EQ(heard.back(), 0.0F);
-        }
+        // Withdrawn before the join is heard, b is never heard; after, it fades out.
+        heard = joined(sink, a, b, 0, 900, output::unfollow);
+        EXPECT_TRUE(std::all_of(heard.begin() + join, heard.end(), [](float x) { return x == 0; }));
+        heard = joined(sink, a, b, 0, 1200, output::unfollow);
+        EXPECT_LT(largestStep({heard.begin() + join + 10, heard.end()}), 1.1F * kToneStep);
     }
 }
 

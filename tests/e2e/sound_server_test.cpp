@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "tests/e2e/run_player.h"
@@ -26,57 +27,47 @@ using namespace e2e;
 const std::string kPulse = QUAVELIN_SOURCE_DIR "/scripts/private-pulse ";
 
 // A socket at path that takes connections into its backlog and never says a word.
-class SilentSocket {
-public:
-    explicit SilentSocket(const fs::path& path) : fd_(::socket(AF_UNIX, SOCK_STREAM, 0)) {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-        EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-        EXPECT_EQ(::listen(fd_, 16), 0);
-    }
-    ~SilentSocket() { ::close(fd_); }
-    SilentSocket(const SilentSocket&) = delete;
-    SilentSocket& operator=(const SilentSocket&) = delete;
-
-private:
-    int fd_;
-};
-
-bool playsOn(const fs::path& server) {
-    const std::string command =
-        "PULSE_SERVER=unix:" + server.string() + " pactl list short sink-inputs 2>/dev/null";
-    std::FILE* listed = ::popen(command.c_str(), "r");
-    const bool any = listed != nullptr && std::fgetc(listed) != EOF;
-    if (listed != nullptr) ::pclose(listed);
-    return any;
+int silentSocket(const fs::path& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(::listen(fd, 16), 0);
+    return fd;
 }
 
-// The player with a server that does not answer at dir/native; `answer` then makes a real one
-// answer there.
-template <typename Answer>
-void playWithoutAnswer(const fs::path& dir, Answer answer) {
+// Whether the server at dir/native plays a stream of anyone's, within a while.
+bool playsOn(const fs::path& dir) {
+    const std::string command =
+        "PULSE_SERVER=unix:" + (dir / "native").string() + " pactl list short sink-inputs";
+    for (auto until = harness::Clock::now() + std::chrono::seconds(10); harness::Clock::now() < until;) {
+        std::FILE* listed = ::popen((command + " 2>/dev/null").c_str(), "r");
+        const bool any = listed != nullptr && std::fgetc(listed) != EOF;
+        if (listed != nullptr) ::pclose(listed);
+        if (any) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+// The player with a server that does not answer at dir/native: it answers a command and says why
+// it plays silently; once `answer` makes a real server answer there, it plays on it; exit ends it.
+void playWithoutAnswer(const fs::path& dir, const std::function<void()>& answer) {
     TempTree tree;
     fs::create_directories(tree.root() / "music");
     fs::copy_file(kLongTrack, tree.root() / "music/a.mp3");
     auto player = startPlayer(
         tree.root(), {.env = {"SDL_AUDIODRIVER=", "PULSE_SERVER=unix:" + (dir / "native").string()}});
     const auto soon = harness::Clock::now() + std::chrono::seconds(10);
-    player->write("music\n");
-    ASSERT_TRUE(player->waitFor(prompt("a"), soon));
-    player->write("time\n");
+    player->write("music\ntime\n");
     ASSERT_TRUE(player->waitFor(" / 0 min 15 sec\n", soon));
-    // It says so once it has waited its while; then the server answers.
-    while (player->errors().find("the sound server does not answer") == std::string::npos &&
-           harness::Clock::now() < soon)
+    while (player->errors().find("does not answer") == std::string::npos && harness::Clock::now() < soon)
         player->readSome(50);
     ASSERT_NE(player->errors().find("the sound server does not answer"), std::string::npos)
         << player->errors();
     answer();
-    const auto later = harness::Clock::now() + std::chrono::seconds(10);
-    while (!playsOn(dir / "native") && harness::Clock::now() < later)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_TRUE(playsOn(dir / "native")) << "no stream of the player on the server that answers";
+    EXPECT_TRUE(playsOn(dir)) << "no stream of the player on the server that answers";
     player->write("exit\n");
     EXPECT_EQ(player->wait(harness::Clock::now() + std::chrono::seconds(10)).status, 1);
 }
@@ -85,9 +76,9 @@ TEST(EndToEndSoundServer, OneThatTakesTheConnectionAndNeverAnswersHoldsNothingUp
     TempTree servers;
     const fs::path dir = servers.root() / "pulse";
     fs::create_directories(dir);
-    auto silent = std::make_unique<SilentSocket>(dir / "native");
+    const int silent = silentSocket(dir / "native");
     playWithoutAnswer(dir, [&] {
-        silent.reset();
+        ::close(silent);
         fs::remove(dir / "native");
         ASSERT_EQ(std::system((kPulse + "start " + dir.string() + " >/dev/null").c_str()), 0);
     });
