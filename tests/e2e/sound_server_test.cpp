@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -39,63 +38,58 @@ int silentSocket(const fs::path& path) {
 
 // Whether the server at dir/native plays a stream of anyone's, within a while.
 bool playsOn(const fs::path& dir) {
-    const std::string command =
-        "PULSE_SERVER=unix:" + (dir / "native").string() + " pactl list short sink-inputs";
-    for (auto until = harness::Clock::now() + std::chrono::seconds(10); harness::Clock::now() < until;) {
-        std::FILE* listed = ::popen((command + " 2>/dev/null").c_str(), "r");
-        const bool any = listed != nullptr && std::fgetc(listed) != EOF;
-        if (listed != nullptr) ::pclose(listed);
-        if (any) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    const std::string listed = "PULSE_SERVER=unix:" + (dir / "native").string() +
+                               " pactl list short sink-inputs 2>/dev/null | grep -q .";
+    for (auto until = harness::Clock::now() + std::chrono::seconds(10); harness::Clock::now() < until;
+         std::this_thread::sleep_for(std::chrono::milliseconds(50)))
+        if (std::system(listed.c_str()) == 0) return true;
     return false;
 }
 
-// The player with a server that does not answer at dir/native: it answers a command and says why
-// it plays silently; once `answer` makes a real server answer there, it plays on it; exit ends it.
-void playWithoutAnswer(const fs::path& dir, const std::function<void()>& answer) {
+// For each kind of silent server at dir/native: how to make it so, and how to make it answer.
+TEST(EndToEndSoundServer, OneThatTakesTheConnectionAndNeverAnswersHoldsNothingUp) {
     TempTree tree;
+    const fs::path dir = tree.root() / "pulse";
     fs::create_directories(tree.root() / "music");
     fs::copy_file(kLongTrack, tree.root() / "music/a.mp3");
-    auto player = startPlayer(
-        tree.root(), {.env = {"SDL_AUDIODRIVER=", "PULSE_SERVER=unix:" + (dir / "native").string()}});
-    const auto soon = harness::Clock::now() + std::chrono::seconds(10);
-    player->write("music\ntime\n");
-    ASSERT_TRUE(player->waitFor(" / 0 min 15 sec\n", soon));
-    while (player->errors().find("does not answer") == std::string::npos && harness::Clock::now() < soon)
-        player->readSome(50);
-    ASSERT_NE(player->errors().find("the sound server does not answer"), std::string::npos)
-        << player->errors();
-    answer();
-    EXPECT_TRUE(playsOn(dir)) << "no stream of the player on the server that answers";
-    player->write("exit\n");
-    EXPECT_EQ(player->wait(harness::Clock::now() + std::chrono::seconds(10)).status, 1);
-}
-
-TEST(EndToEndSoundServer, OneThatTakesTheConnectionAndNeverAnswersHoldsNothingUp) {
-    TempTree servers;
-    const fs::path dir = servers.root() / "pulse";
-    fs::create_directories(dir);
-    const int silent = silentSocket(dir / "native");
-    playWithoutAnswer(dir, [&] {
-        ::close(silent);
-        fs::remove(dir / "native");
-        ASSERT_EQ(std::system((kPulse + "start " + dir.string() + " >/dev/null").c_str()), 0);
-    });
-    std::system((kPulse + "stop " + dir.string()).c_str());
-}
-
-TEST(EndToEndSoundServer, OneStoppedBySigstopHoldsNothingUp) {
-    TempTree servers;
-    const fs::path dir = servers.root() / "pulse";
-    ASSERT_EQ(std::system((kPulse + "start " + dir.string() + " >/dev/null").c_str()), 0);
-    pid_t server = 0;
-    std::ifstream(dir / "pid") >> server;
-    ASSERT_GT(server, 0);
-    ::kill(server, SIGSTOP);
-    playWithoutAnswer(dir, [&] { ::kill(server, SIGCONT); });
-    ::kill(server, SIGCONT);
-    std::system((kPulse + "stop " + dir.string()).c_str());
+    int silent = -1;
+    pid_t stopped = 0;
+    const std::pair<std::function<void()>, std::function<void()>> servers[] = {
+        {[&] {
+             fs::create_directories(dir);
+             silent = silentSocket(dir / "native");
+         },
+         [&] {
+             ::close(silent);
+             fs::remove(dir / "native");
+             ASSERT_EQ(std::system((kPulse + "start " + dir.string() + " >/dev/null").c_str()), 0);
+         }},
+        {[&] {
+             ASSERT_EQ(std::system((kPulse + "start " + dir.string() + " >/dev/null").c_str()), 0);
+             std::ifstream(dir / "pid") >> stopped;
+             ASSERT_GT(stopped, 0);
+             ::kill(stopped, SIGSTOP);
+         },
+         [&] { ::kill(stopped, SIGCONT); }},
+    };
+    for (const auto& [silence, answer] : servers) {
+        silence();
+        auto player = startPlayer(
+            tree.root(), {.env = {"SDL_AUDIODRIVER=", "PULSE_SERVER=unix:" + (dir / "native").string()}});
+        const auto soon = harness::Clock::now() + std::chrono::seconds(10);
+        player->write("music\ntime\n");
+        EXPECT_TRUE(player->waitFor(" / 0 min 15 sec\n", soon));
+        while (player->errors().find("does not answer") == std::string::npos && harness::Clock::now() < soon)
+            player->readSome(50);
+        EXPECT_NE(player->errors().find("the sound server does not answer"), std::string::npos)
+            << player->errors();
+        answer();
+        EXPECT_TRUE(playsOn(dir)) << "no stream of the player on the server that answers";
+        player->write("exit\n");
+        EXPECT_EQ(player->wait(harness::Clock::now() + std::chrono::seconds(10)).status, 1);
+        if (stopped > 0) ::kill(stopped, SIGCONT);  // a stopped server would never end
+        std::system((kPulse + "stop " + dir.string()).c_str());
+    }
 }
 
 }  // namespace

@@ -19,15 +19,9 @@ namespace {
 // paused".
 constexpr std::int64_t kEpochSeconds = 1'700'000'000;
 
-struct Piece {
-    std::int64_t atMs;
-    std::string text;
-};
-
-struct BusCall {
-    std::int64_t atMs;
-    platform::bus::Call call;
-};
+// Typed text and bus calls, each with the virtual time it comes at.
+using Piece = std::pair<std::int64_t, std::string>;
+using BusCall = std::pair<std::int64_t, platform::bus::Call>;
 
 struct World {
     std::int64_t ms = 0;
@@ -41,10 +35,6 @@ struct World {
     std::string cwd = "/";
     std::vector<DeviceCall> calls;
     std::map<std::string, std::uint32_t> lengths;
-    // Every file's length is estimateMs for the first estimatedForMs after its open, when a test
-    // asks for that; the virtual time of each file's last open (or queue).
-    std::optional<std::pair<std::uint32_t, std::int64_t>> estimate;
-    std::map<std::string, std::int64_t> openedAtMs;
     std::string openFile;    // empty while none is open
     std::string queuedFile;  // empty while none is queued
     // The device's account of its sound, when a test asks for one: it runs soundLagMs behind
@@ -109,9 +99,6 @@ void addFile(const std::string& path) {
 
 const std::vector<DeviceCall>& deviceCalls() { return world.calls; }
 void setLengthMs(const std::string& name, std::uint32_t ms) { world.lengths[name] = ms; }
-void setEstimate(std::uint32_t estimateMs, std::int64_t estimatedForMs) {
-    world.estimate = {estimateMs, estimatedForMs};
-}
 void setSoundLagMs(std::int64_t ms) { world.soundLagMs = ms; }
 void setOutputVolume(double volume, std::int64_t atMs) { world.volumeChanges.emplace_back(atMs, volume); }
 
@@ -162,21 +149,21 @@ InputBuffer& inputBuffer() { return world.input; }
 
 std::size_t stdinRead(char* buf, std::size_t size) {
     if (world.typed.empty()) return 0;
-    fake::Piece& next = world.typed.front();
-    if (next.atMs > world.ms) world.ms = next.atMs;  // the read waits for the user
-    std::size_t n = std::min(size, next.text.size());
-    std::copy_n(next.text.data(), n, buf);
-    next.text.erase(0, n);
-    if (next.text.empty()) world.typed.pop_front();
+    auto& [atMs, text] = world.typed.front();
+    world.ms = std::max(world.ms, atMs);  // the read waits for the user
+    std::size_t n = std::min(size, text.size());
+    std::copy_n(text.data(), n, buf);
+    text.erase(0, n);
+    if (text.empty()) world.typed.pop_front();
     return n;
 }
 
 bool stdinWait(int timeoutMs) {
     if (world.typed.empty()) return true;  // the end of input is ready at once
-    std::int64_t typed = world.typed.front().atMs;
+    std::int64_t typed = world.typed.front().first;
     if (typed <= world.ms) return true;
     std::int64_t called =
-        world.busCalls.empty() ? std::numeric_limits<std::int64_t>::max() : world.busCalls.front().atMs;
+        world.busCalls.empty() ? std::numeric_limits<std::int64_t>::max() : world.busCalls.front().first;
     std::int64_t next = std::min(typed, called);
     if (next > world.ms + timeoutMs) {
         world.ms += timeoutMs;
@@ -196,10 +183,10 @@ namespace bus {
 void open() {}
 void close() {}
 void publish(const Status& status) { world.shown.push_back(status); }
-bool callWaiting() { return !world.busCalls.empty() && world.busCalls.front().atMs <= world.ms; }
+bool callWaiting() { return !world.busCalls.empty() && world.busCalls.front().first <= world.ms; }
 bool takeCall(Call& call) {
     if (!callWaiting()) return false;
-    call = world.busCalls.front().call;
+    call = world.busCalls.front().second;
     world.busCalls.pop_front();
     return true;
 }
@@ -212,11 +199,15 @@ int wakeDescriptor() { return -1; }
 namespace fake {
 namespace {
 
+// A name opens when it is a file, not a directory.
+bool opens(const char* elementName) {
+    const std::string path = resolve(elementName);
+    return !path.empty() && !world.tree[path];
+}
+
 int open(const char* elementName) {
-    std::string path = resolve(elementName);
-    bool opened = !path.empty() && !world.tree[path];
+    const bool opened = opens(elementName);
     world.openFile = opened ? elementName : "";
-    world.openedAtMs[world.openFile] = world.ms;
     world.calls.push_back({world.ms, "open", elementName, 0});
     return opened ? 1 : 0;
 }
@@ -245,23 +236,15 @@ void close() {
     world.soundEndsAtMs.reset();
 }
 
-bool estimating() {
-    return world.estimate && !world.openFile.empty() &&
-           world.ms < world.openedAtMs[world.openFile] + world.estimate->second;
-}
-
 std::uint32_t lengthMs() {
     record("length");
-    if (estimating()) return world.estimate->first;
     return world.openFile.empty() ? 0 : lengthOf(world.openFile);
 }
 
-int lengthIsExact() { return estimating() ? 0 : 1; }
+int lengthIsExact() { return 1; }
 
 int queue(const char* elementName) {
-    std::string path = resolve(elementName);
-    world.queuedFile = !path.empty() && !world.tree[path] ? elementName : "";
-    world.openedAtMs[world.queuedFile] = world.ms;
+    world.queuedFile = opens(elementName) ? elementName : "";
     world.calls.push_back({world.ms, "queue", elementName, 0});
     return world.queuedFile.empty() ? 0 : 1;
 }
