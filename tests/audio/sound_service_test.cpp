@@ -89,8 +89,8 @@ TEST(SoundFiles, LengthIsWhatCanBeDecoded) {
 }
 
 // A long file without a Xing header is still being scanned when it has opened: its length is at
-// first the estimate of its first frames, and exact later. Closed, with four others opened after
-// it, nothing needs its scan any more, and it stops early.
+// first the estimate of its first frames (the bus test sees it made exact later). Closed, with four
+// others opened after it, nothing needs its scan any more, and it stops early.
 TEST(SoundFiles, ALongFileOpensBeforeItsScanWhichStopsOnceNothingNeedsIt) {
     const fs::path path = QUAVELIN_LONG_UNTAGGED;
     const std::uint64_t before = bytesRead();
@@ -101,10 +101,6 @@ TEST(SoundFiles, ALongFileOpensBeforeItsScanWhichStopsOnceNothingNeedsIt) {
         lengthMs(name);
     std::this_thread::sleep_for(std::chrono::seconds(1));  // a whole scan takes a fraction of it
     EXPECT_LT(bytesRead() - before, fs::file_size(path) / 2);
-    // Opened again, it is scanned anew, to its end: 500 x 663 552 samples at 44.1 kHz.
-    ASSERT_NE(soundService().open(path.c_str()), 0);
-    EXPECT_EQ(exactLengthMs(), 7'523'265);
-    soundService().close();
 }
 
 // Every file of fixtures/unplayable (see make-fixtures), a directory and a named pipe (opening it

@@ -35,8 +35,9 @@ struct World {
     std::string cwd = "/";
     std::vector<DeviceCall> calls;
     std::map<std::string, std::uint32_t> lengths;
-    std::string openFile;    // empty while none is open
-    std::string queuedFile;  // empty while none is queued
+    std::optional<std::pair<std::uint32_t, std::int64_t>> estimate;  // the length, and until when
+    std::string openFile;                                            // empty while none is open
+    std::string queuedFile;                                          // empty while none is queued
     // The device's account of its sound, when a test asks for one: it runs soundLagMs behind
     // the clock, and ends at soundEndsAtMs (nothing while paused or closed).
     std::optional<std::int64_t> soundLagMs;
@@ -99,6 +100,7 @@ void addFile(const std::string& path) {
 
 const std::vector<DeviceCall>& deviceCalls() { return world.calls; }
 void setLengthMs(const std::string& name, std::uint32_t ms) { world.lengths[name] = ms; }
+void setEstimate(std::uint32_t estimateMs, std::int64_t untilMs) { world.estimate = {estimateMs, untilMs}; }
 void setSoundLagMs(std::int64_t ms) { world.soundLagMs = ms; }
 void setOutputVolume(double volume, std::int64_t atMs) { world.volumeChanges.emplace_back(atMs, volume); }
 
@@ -113,10 +115,7 @@ std::int64_t clockSeconds() { return fake::kEpochSeconds + world.ms / 1000; }
 std::int64_t clockMs() { return world.ms; }
 
 void seedRandom(std::uint32_t) {}
-int randomNumber() {
-    if (world.nextRandom < world.randoms.size()) return world.randoms[world.nextRandom++];
-    return 0;
-}
+int randomNumber() { return world.nextRandom < world.randoms.size() ? world.randoms[world.nextRandom++] : 0; }
 
 void writeText(std::string_view utf8) { world.out.append(utf8); }
 void writeBytes(std::string_view bytes) { world.out.append(bytes); }
@@ -236,12 +235,15 @@ void close() {
     world.soundEndsAtMs.reset();
 }
 
+bool estimating() { return world.estimate && world.ms < world.estimate->second; }
+
 std::uint32_t lengthMs() {
     record("length");
+    if (estimating() && !world.openFile.empty()) return world.estimate->first;
     return world.openFile.empty() ? 0 : lengthOf(world.openFile);
 }
 
-int lengthIsExact() { return 1; }
+int lengthIsExact() { return estimating() ? 0 : 1; }
 
 int queue(const char* elementName) {
     world.queuedFile = opens(elementName) ? elementName : "";

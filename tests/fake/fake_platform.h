@@ -51,6 +51,9 @@ struct DeviceCall {
 const std::vector<DeviceCall>& deviceCalls();
 // Length reported for an element name; files without one report 180 s.
 void setLengthMs(const std::string& name, std::uint32_t ms);
+// Until virtual time untilMs the device gives estimateMs as every file's length, as one it is still
+// making exact; then the length set above.
+void setEstimate(std::uint32_t estimateMs, std::int64_t untilMs);
 // From now on the device tells when its sound will have been heard to the end, and its sound runs
 // ms behind the clock (without this it can't tell, as MCI can't).
 void setSoundLagMs(std::int64_t ms);

@@ -52,6 +52,8 @@ struct Scenario {
     int status = 1;
     std::vector<Called> called = {};
     std::optional<int> soundLagMs = std::nullopt;  // the device's sound runs this far behind the clock
+    // The device gives every file's length as {ms}, an estimate, until {untilMs}.
+    std::optional<std::pair<std::uint32_t, std::int64_t>> estimate = std::nullopt;
 };
 
 // clang-format off
@@ -165,6 +167,10 @@ const Scenario kScenarios[] = {
      "0 a.mp3@0, 1400 queue b.mp3, 3300 advance, 4300 queue a.mp3, 6300 advance, 7300 queue b.mp3, 9000 finish", "", 1, {}, 300},
     {"ASoundFarBehindTheClockHoldsTheTrackASecondAtMost", {"a.mp3", "b.mp3"}, 3000, {{9000, "exit"}},
      "0 a.mp3@0, 2000 queue b.mp3, 4000 advance, 6000 queue a.mp3, 8000 advance, 9000 finish", "", 1, {}, 5000},
+    // A length the device is still making exact is asked for again at every check: time shows it as
+    // it is known, and the track ends at its true end, not at the estimate's.
+    {"AnEstimatedLengthIsAskedForAgainUntilItIsExact", {"a.mp3", "b.mp3"}, 5000, {{100, "time"}, {1000, "time"}, {7000, "exit"}},
+     "0 a.mp3@0, 3000 queue b.mp3, 5000 advance, 7000 finish", "\n0 min 0 sec / 0 min 3 sec\n", 1, {}, std::nullopt, std::pair{3000u, 300}},
 };
 // clang-format on
 
@@ -189,6 +195,7 @@ TEST(PlayerScenarios, DeviceCallsAndOutputAsTyped) {
         addTracks("/m", s.tracks, s.lengthMs);
         fake::typeAt(0, "/m\n");
         if (s.soundLagMs) fake::setSoundLagMs(*s.soundLagMs);
+        if (s.estimate) fake::setEstimate(s.estimate->first, s.estimate->second);
         for (const auto& [atMs, text, lineEnd] : s.typed) fake::typeAt(atMs, lineEnd ? text + "\n" : text);
         for (const auto& [atMs, call] : s.called) fake::callAt(atMs, call);
         EXPECT_EQ(::runPlayer(), s.status);
@@ -207,8 +214,7 @@ TEST(PlayerScenarios, TheBusSetsAndShowsTheOutputsOwnVolumeOnly) {
         addTracks("/m", {"a.mp3"}, 60'000);
         fake::typeAt(0, "/m\n");
         fake::typeAt(5000, "exit\n");
-        if (own >= 0) fake::setOutputVolume(own);
-        if (own >= 0) fake::setOutputVolume(0.5, 2900);
+        if (own >= 0) fake::setOutputVolume(own), fake::setOutputVolume(0.5, 2900);
         fake::callAt(1000, Call{.kind = Call::Kind::SetVolume, .volume = 0.25});
         EXPECT_EQ(::runPlayer(), 1);
         std::string set;
