@@ -12,15 +12,14 @@
 namespace bench {
 namespace {
 
-// A -6 dB 1 kHz sine steps by at most this much between samples at 44.1 kHz; a click by more.
-const double kSineStep = 16384 * 2 * std::numbers::pi * 1000 / 44100;
-
-// Steps above 1.1 times the sine's own from the first sound on, each click counted once.
-int clicksIn(const std::vector<std::int16_t>& heard) {
+// Steps above 1.1 times the sine's own from the first sound on, each click counted once: a -6 dB
+// 1 kHz sine steps by at most 16384 * 2 pi * 1000 / rate between samples.
+int clicksIn(const std::vector<std::int16_t>& heard, int rate) {
+    const double sineStep = 16384 * 2 * std::numbers::pi * 1000 / rate;
     int clicks = 0;
     auto k = std::ranges::find_if(heard, [](std::int16_t x) { return std::abs(x) > 40; });
     for (long last = -1000; k + 1 < heard.end(); ++k) {
-        if (std::abs(*(k + 1) - *k) <= 1.1 * kSineStep) continue;
+        if (std::abs(*(k + 1) - *k) <= 1.1 * sineStep) continue;
         if (k - heard.begin() > last + 441) ++clicks;  // 10 ms on, another click
         last = k - heard.begin();
     }
@@ -28,11 +27,12 @@ int clicksIn(const std::vector<std::int16_t>& heard) {
 }
 
 // The player on the two sine tracks of a server (the environment's, or another's in extra): each try
-// types its lines 300 ms apart, 700 ms after the try before; the clicks heard. "exit" ends a player
-// of its own each try.
+// types its lines 300 ms apart, 700 ms after the try before; the clicks heard, recorded at the sink's
+// own rate (the tracks' first samples, converted twice, would ring past the sine's step). "exit" ends
+// a player of its own each try.
 int clicks(const Setup& setup, const std::vector<std::string>& lines, int latencyMs, const std::string& sink,
-           const std::vector<std::string>& extra) {
-    Monitor monitor(latencyMs, sink, 44100, extra);
+           int rate, const std::vector<std::string>& extra) {
+    Monitor monitor(latencyMs, sink, rate, extra);
     std::unique_ptr<Child> player;
     for (int k = 0; k < setup.tries; ++k) {
         if (!player) {
@@ -51,7 +51,7 @@ int clicks(const Setup& setup, const std::vector<std::string>& lines, int latenc
         }
     }
     std::this_thread::sleep_for(milliseconds(latencyMs + 500));
-    return clicksIn(monitor.samples());
+    return clicksIn(monitor.samples(), rate);
 }
 
 // The longest run of silent samples inside what was heard, where a program played five parts of
@@ -112,9 +112,9 @@ void soundRows(const Setup& setup, Table& table) {
                                                                        {"f p, then r", {"f p", "r"}}};
     const std::string tries = std::to_string(setup.tries) + " tries";
     for (const auto& [typed, lines] : kTyped) {
-        const int held = clicks(setup, lines, 10, "quavelin", {}),
-                  own = clicks(setup, lines, 2000, "quavelin", {});
-        const int onPw = pipewire.empty() ? -1 : clicks(setup, lines, 10, "cap", onPipewire);
+        const int held = clicks(setup, lines, 10, "quavelin", 44100, {}),
+                  own = clicks(setup, lines, 2000, "quavelin", 44100, {});
+        const int onPw = pipewire.empty() ? -1 : clicks(setup, lines, 10, "cap", 48000, onPipewire);
         table.push_back(
             {std::string("clicks, ") + typed + ", " + tries + ": PulseAudio at 10 ms / at its own latency",
              std::to_string(held) + " / " + std::to_string(own),
