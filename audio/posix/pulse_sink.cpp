@@ -42,7 +42,6 @@ bool trying = false;            // a new connection is under way
 bool resyncDue = false;         // the sound was lost: it catches up once a new stream plays
 pa_usec_t lastRequest = 0;      // when the server last asked for sound
 std::int64_t written = 0;       // frames written into the stream: the index of the next one
-std::int64_t stale = 0;         // frames the stream held past `written` when they were taken back
 std::int64_t writeAt = -1;      // where the next write goes, in frames; -1: after the rest
 double streamVolume = -1;       // the stream's own volume, 0 to 1 of the server's full; -1: unknown
 
@@ -131,17 +130,12 @@ QuavelinPlayhead playhead(int asked) {
 }
 
 void takeBackFrom(std::int64_t from) {
-    if (from >= written) return;
-    stale = std::max(stale, written);
-    writeAt = from;
+    if (from < written) writeAt = from;
 }
 
-// Queues what the server asks to hold, and at least all it held past what was taken back, which
-// would otherwise play after the new sound.
-void refill() {
-    write(std::max(framesOf(kQueuedMs * 1000), stale - (writeAt < 0 ? written : writeAt)));
-    stale = 0;
-}
+// Queues what the server asks to hold. What it held past what was taken back is never heard: with
+// the write index moved back it asks for more at once, and that is written over it.
+void refill() { write(framesOf(kQueuedMs * 1000)); }
 
 // The sound follows the player's clock again from where it is heard, now that the server has told
 // where that is.
@@ -291,7 +285,7 @@ void onStreamState(pa_stream* s, void*) {
         trying = false;
         answering = true;
         rate = static_cast<int>(pa_stream_get_sample_spec(s)->rate);
-        written = stale = 0;
+        written = 0;
         writeAt = -1;
         restartOutput(rate);
         watchVolume();
